@@ -1,0 +1,25 @@
+#include "gozsupport/file_platform.h"
+
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+namespace goz::platform {
+
+bool IsRegularFile(std::FILE* stream) {
+    struct _stat64 info {};
+    return _fstat64(_fileno(stream), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+}
+
+std::string ResolveWriteTarget(const char* path) { return path; }
+
+std::string TemporaryPathBeside(const std::string& target) {
+    return target + ".tmp" + std::to_string(GetCurrentProcessId());
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+           0;
+}
+
+} // namespace goz::platform

@@ -1,0 +1,5 @@
+#include "gozsupport/syserror.h"
+
+#include <windows.h>
+
+int32_t LastSystemErrorCode() { return static_cast<int32_t>(GetLastError()); }
