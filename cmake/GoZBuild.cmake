@@ -10,3 +10,19 @@ endfunction()
 function(goz_sandbox_output target)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sandbox/bin)
 endfunction()
+
+# A program built twice: `target` against the configured GoZ public folder and
+# `target`_sandbox, under the same file name in sandbox/bin, against the
+# sandbox folder that tests and the demonstration use.
+function(goz_program target)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "SOURCES;LIBRARIES")
+    foreach(variant IN ITEMS "" "_sandbox")
+        set(name ${target}${variant})
+        add_executable(${name} ${ARG_SOURCES})
+        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PRIVATE gozsupport${variant} ${ARG_LIBRARIES})
+        set_target_properties(${name} PROPERTIES OUTPUT_NAME ${target})
+        goz_warnings(${name})
+    endforeach()
+    goz_sandbox_output(${target}_sandbox)
+endfunction()

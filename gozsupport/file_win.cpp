@@ -11,15 +11,17 @@ bool IsRegularFile(std::FILE* stream) {
     return _fstat64(_fileno(stream), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
 }
 
-std::string ResolveWriteTarget(const char* path) { return path; }
+std::string ResolveWriteTarget(const char* path) {
+    return path;
+}
 
 std::string TemporaryPathBeside(const std::string& target) {
     return target + ".tmp" + std::to_string(GetCurrentProcessId());
 }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-           0;
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 } // namespace goz::platform

@@ -2,4 +2,6 @@
 
 #include <cerrno>
 
-int32_t LastSystemErrorCode() { return errno; }
+int32_t LastSystemErrorCode() {
+    return errno;
+}

@@ -2,4 +2,6 @@
 
 #include <windows.h>
 
-int32_t LastSystemErrorCode() { return static_cast<int32_t>(GetLastError()); }
+int32_t LastSystemErrorCode() {
+    return static_cast<int32_t>(GetLastError());
+}

@@ -1,0 +1,33 @@
+#include "gozsupport/commandline.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr int kVersionMajor = 1;
+constexpr int kVersionMinor = 0;
+constexpr int kVersionPatch = 0;
+} // namespace
+
+void ProgramInfo::printUsage() const {
+    std::printf("USAGE:\n");
+    std::printf("%10s.%s [OPTION]\n", name, extension);
+    std::printf("OPTION:\n");
+    std::printf("%10s, %5s\n", "-h", "--help");
+    std::printf("%12s\n", "Displays usage information and exits.");
+    std::printf("%10s, %5s\n", "-v", "--version");
+    std::printf("%12s\n", "Displays version information and exits.");
+}
+
+void ProgramInfo::printVersion() const {
+    std::printf("%s Version : %d.%d.%d\n", name, kVersionMajor, kVersionMinor, kVersionPatch);
+}
+
+void ProgramInfo::runOption(const char* argument) const {
+    if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0)
+        printUsage();
+    else if (std::strcmp(argument, "-v") == 0 || std::strcmp(argument, "--version") == 0)
+        printVersion();
+    else
+        std::printf("%s is Invalid Command. Please Try Again.\n", argument);
+}

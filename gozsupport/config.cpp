@@ -1,0 +1,295 @@
+#include "gozsupport/config.h"
+
+#include "gozsupport/file_platform.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr size_t kNameLimit = 511;
+constexpr int32_t kTypedBufferSize = 256;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
+struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+using Buffer = std::unique_ptr<char, FreeDeleter>;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+enum class LoadResult { Loaded, Empty, Failed };
+
+// Reads the whole file. Anything that is not a plain file of a size we can
+// hold (a folder, a pipe, over 2 GiB, no memory) fails instead of aborting.
+LoadResult LoadWholeFile(const char* path, Buffer& data, size_t& size) {
+    File file(std::fopen(path, "rb"));
+    if (!file || !goz::platform::IsRegularFile(file.get()))
+        return LoadResult::Failed;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0)
+        return LoadResult::Failed;
+    long end = std::ftell(file.get());
+    if (end < 0 || end > INT32_MAX)
+        return LoadResult::Failed;
+    if (end == 0)
+        return LoadResult::Empty;
+    size = static_cast<size_t>(end);
+    data.reset(static_cast<char*>(std::malloc(size)));
+    if (!data || std::fseek(file.get(), 0, SEEK_SET) != 0 ||
+        std::fread(data.get(), 1, size, file.get()) != size)
+        return LoadResult::Failed;
+    return LoadResult::Loaded;
+}
+
+// One line of the file: its blank-trimmed text, its name and, after the
+// first "=", its value.
+struct Line {
+    size_t next = 0; // first byte of the following line
+    char name[kNameLimit + 1] = {};
+    bool hasValue = false;
+    const char* value = nullptr;
+    size_t valueLength = 0;
+};
+
+// Parses the line that starts at `pos`.
+void ParseLine(const char* data, size_t size, size_t pos, Line& line) {
+    size_t end = pos;
+    while (end < size && !IsBreak(data[end]))
+        ++end;
+    line.next = end;
+    while (line.next < size && IsBreak(data[line.next]))
+        ++line.next;
+
+    size_t first = pos;
+    while (first < end && IsBlank(data[first]))
+        ++first;
+    size_t last = end;
+    while (last > first && IsBlank(data[last - 1]))
+        --last;
+
+    const void* eq = std::memchr(data + first, '=', last - first);
+    size_t nameEnd = eq ? static_cast<size_t>(static_cast<const char*>(eq) - data) : last;
+    size_t valueBegin = nameEnd + 1;
+    while (nameEnd > first && IsBlank(data[nameEnd - 1]))
+        --nameEnd;
+    size_t nameLength = nameEnd - first;
+    if (nameLength > kNameLimit)
+        nameLength = kNameLimit;
+    std::memcpy(line.name, data + first, nameLength);
+    line.name[nameLength] = '\0';
+
+    line.hasValue = eq != nullptr;
+    if (line.hasValue) {
+        while (valueBegin < last && IsBlank(data[valueBegin]))
+            ++valueBegin;
+        line.value = data + valueBegin;
+        line.valueLength = last - valueBegin;
+    }
+}
+
+bool NameMatches(const Line& line, const char* name) {
+    return line.name[0] != '\0' && CompareNoCase(line.name, name) == 0;
+}
+
+// Copies text to dest, cut to fit, always terminated.
+void CopyCut(const char* text, size_t length, char* dest, int32_t destSize) {
+    size_t room = static_cast<size_t>(destSize) - 1;
+    if (length > room)
+        length = room;
+    std::memcpy(dest, text, length);
+    dest[length] = '\0';
+}
+
+void StripQuotePair(const char*& text, size_t& length) {
+    if (length >= 2 && text[0] == '"' && text[length - 1] == '"') {
+        ++text;
+        length -= 2;
+    }
+}
+
+bool HasLineBreak(const char* text) {
+    return text && std::strpbrk(text, "\r\n") != nullptr;
+}
+
+bool WriteAll(std::FILE* file, const void* bytes, size_t length) {
+    return length == 0 || std::fwrite(bytes, 1, length, file) == length;
+}
+
+} // namespace
+
+int CompareNoCase(const char* a, const char* b) {
+    if (!a)
+        return b ? -1 : 0;
+    if (!b)
+        return 1;
+    for (;; ++a, ++b) {
+        int ca = std::tolower(static_cast<unsigned char>(*a));
+        int cb = std::tolower(static_cast<unsigned char>(*b));
+        if (ca != cb)
+            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
+        if (ca == 0)
+            return 0;
+    }
+}
+
+bool ReadConfigVariable(const char* path, const char* name, char* dest, int32_t destSize) {
+    if (!path || !name || name[0] == '\0' || !dest || destSize < 1)
+        return false;
+    Buffer data;
+    size_t size = 0;
+    if (LoadWholeFile(path, data, size) != LoadResult::Loaded)
+        return false;
+
+    Line line;
+    for (size_t pos = 0; pos < size; pos = line.next) {
+        ParseLine(data.get(), size, pos, line);
+        // A line with the name but no "=" has no value to give; pass it over.
+        if (!line.hasValue || !NameMatches(line, name))
+            continue;
+        const char* value = line.value;
+        size_t length = line.valueLength;
+        StripQuotePair(value, length);
+        CopyCut(value, length, dest, destSize);
+        return true;
+    }
+    return false;
+}
+
+bool ReadConfigString(const char* path, const char* name, char* dest, int32_t destSize) {
+    if (!dest || destSize < 1)
+        return false;
+    char text[kTypedBufferSize];
+    if (!ReadConfigVariable(path, name, text, kTypedBufferSize))
+        return false;
+    const char* value = text;
+    size_t length = std::strlen(text);
+    StripQuotePair(value, length);
+    CopyCut(value, length, dest, destSize);
+    return true;
+}
+
+bool ReadConfigBool(const char* path, const char* name, bool* out) {
+    char text[kTypedBufferSize];
+    if (!out || !ReadConfigVariable(path, name, text, kTypedBufferSize))
+        return false;
+    for (const char* spelling : {"true", "yes", "1", "#t"}) {
+        if (CompareNoCase(text, spelling) == 0) {
+            *out = true;
+            return true;
+        }
+    }
+    for (const char* spelling : {"false", "no", "0", "#f"}) {
+        if (CompareNoCase(text, spelling) == 0) {
+            *out = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReadConfigFloat(const char* path, const char* name, float* out) {
+    char text[kTypedBufferSize];
+    if (!out || !ReadConfigVariable(path, name, text, kTypedBufferSize))
+        return false;
+    std::sscanf(text, "%f", out);
+    return true;
+}
+
+bool ReadConfigInt(const char* path, const char* name, int32_t* out) {
+    char text[kTypedBufferSize];
+    if (!out || !ReadConfigVariable(path, name, text, kTypedBufferSize))
+        return false;
+    int value = 0;
+    if (std::sscanf(text, "%d", &value) == 1)
+        *out = value;
+    return true;
+}
+
+bool WriteConfigVariable(const char* path, const char* name, const char* value) {
+    // A break in either would split the line and leave a file that reads differently.
+    if (!path || !name || name[0] == '\0' || HasLineBreak(name) || HasLineBreak(value))
+        return false;
+    Buffer data;
+    size_t size = 0;
+    LoadResult loaded = LoadWholeFile(path, data, size);
+    if (loaded == LoadResult::Failed)
+        return false;
+
+    // Keep every span whose name differs, moved together in place.
+    size_t kept = 0;
+    if (loaded == LoadResult::Loaded) {
+        char* bytes = data.get();
+        size_t pos = 0;
+        while (pos < size && IsBreak(bytes[pos]))
+            ++pos;
+        kept = pos;
+        Line line;
+        for (; pos < size; pos = line.next) {
+            ParseLine(bytes, size, pos, line);
+            if (NameMatches(line, name))
+                continue;
+            std::memmove(bytes + kept, bytes + pos, line.next - pos);
+            kept += line.next - pos;
+        }
+    }
+
+    // New content goes beside the file and replaces it only when complete,
+    // so a failed write leaves the old file whole.
+    std::string target = goz::platform::ResolveWriteTarget(path);
+    std::string temporary = goz::platform::TemporaryPathBeside(target);
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out)
+        return false;
+    bool written = WriteAll(out, data.get(), kept);
+    // Text from another tool may end without a break; the new line must start its own.
+    if (written && kept > 0 && !IsBreak(data.get()[kept - 1]))
+        written = WriteAll(out, "\n", 1);
+    written = written && WriteAll(out, name, std::strlen(name)) && WriteAll(out, " = ", 3) &&
+              (!value || WriteAll(out, value, std::strlen(value))) && WriteAll(out, "\n", 1);
+    written = std::fflush(out) == 0 && written;
+    written = std::fclose(out) == 0 && written;
+    if (!written || !goz::platform::ReplaceFileWith(temporary, target)) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteConfigString(const char* path, const char* name, const char* value) {
+    char text[kTypedBufferSize];
+    // Cutting would drop the closing quote; refuse what does not fit whole.
+    if (value && std::strlen(value) > kTypedBufferSize - 3)
+        return false;
+    std::snprintf(text, sizeof text, "\"%s\"", value ? value : "");
+    return WriteConfigVariable(path, name, text);
+}
+
+bool WriteConfigBool(const char* path, const char* name, bool value) {
+    return WriteConfigVariable(path, name, value ? "TRUE" : "FALSE");
+}
+
+bool WriteConfigFloat(const char* path, const char* name, float value) {
+    char text[kTypedBufferSize];
+    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+    return WriteConfigVariable(path, name, text);
+}
+
+bool WriteConfigInt(const char* path, const char* name, int32_t value) {
+    char text[kTypedBufferSize];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+    return WriteConfigVariable(path, name, text);
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Every test of both builds: Linux, Linux under ASan and UBSan, Windows under Wine.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bash "$root/scripts/setup-deps.sh" || exit 1
+cd "$root"
+
+status=0
+results=()
+for preset in linux linux-asan windows-mingw; do
+    echo "=== $preset"
+    if ! build_preset "$preset"; then
+        results+=("$preset: build FAILED")
+        status=1
+        continue
+    fi
+    if [[ $preset == windows-mingw ]]; then
+        start_wine "$preset"
+    fi
+    if ctest --preset "$preset"; then
+        results+=("$preset: passed")
+    else
+        results+=("$preset: FAILED")
+        status=1
+    fi
+done
+if [[ -z ${GOZ_SKIP_FORMAT:-} ]]; then
+    echo "=== clang-format"
+    if git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror; then
+        results+=("clang-format: clean")
+    else
+        results+=("clang-format: FAILED")
+        status=1
+    fi
+fi
+echo
+printf '%s\n' "${results[@]}"
+exit $status

@@ -1,0 +1,58 @@
+#include "tests/support/subprocess.h"
+
+#include <cerrno>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace goztest {
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    RunResult result;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        result.exitCode = -1000;
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t child = 0;
+    int failed = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (failed == 0) {
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = read(pipeEnds[0], chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+            if (got > 0)
+                result.output.append(chunk, static_cast<size_t>(got));
+        }
+    }
+    close(pipeEnds[0]);
+    if (failed != 0) {
+        result.exitCode = -1000;
+        return result;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -2000 - WTERMSIG(status);
+    return result;
+}
+
+std::string WithNewlines(const std::string& text) {
+    return text;
+}
+
+} // namespace goztest

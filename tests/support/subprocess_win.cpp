@@ -1,0 +1,99 @@
+#include "tests/support/subprocess.h"
+
+#include <windows.h>
+
+namespace goztest {
+
+namespace {
+
+// Build-tree paths are POSIX paths; under Wine they live on drive Z.
+std::string WindowsPath(const std::string& path) {
+    std::string result = path;
+    if (!result.empty() && result[0] == '/')
+        result = "Z:" + result;
+    for (char& c : result) {
+        if (c == '/')
+            c = '\\';
+    }
+    return result;
+}
+
+// Quotes one argument so that the C runtime's parser gives it back unchanged.
+void AppendQuoted(std::string& line, const std::string& argument) {
+    line += '"';
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, '\\');
+    line += '"';
+}
+
+} // namespace
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    RunResult result;
+    std::string path = WindowsPath(program);
+    std::string line;
+    AppendQuoted(line, path);
+    for (const std::string& argument : arguments) {
+        line += ' ';
+        AppendQuoted(line, argument);
+    }
+
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        result.exitCode = -1000;
+        return result;
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process{};
+    BOOL started = CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        result.exitCode = -1000;
+        return result;
+    }
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        result.output.append(chunk, got);
+    CloseHandle(readEnd);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result.exitCode = static_cast<int32_t>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+std::string WithNewlines(const std::string& text) {
+    std::string result;
+    for (char c : text) {
+        if (c == '\n')
+            result += "\r\n";
+        else
+            result += c;
+    }
+    return result;
+}
+
+} // namespace goztest
