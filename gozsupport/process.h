@@ -1,0 +1,24 @@
+// Finds a running process by the path of its executable.
+#pragma once
+
+#include <cstdint>
+
+// True when a process runs whose image path ends with `path` from its third
+// character on (the drive designator passed over), slashes unified and ASCII
+// case ignored; processId then holds its identifier, else 0. Rewrites the
+// backslashes of `path` as slashes once the process list was obtained.
+bool FindProcessByImagePath(char* path, uint32_t& processId);
+
+// The same search with the caller's own once-only flag for the attempt to
+// enable the debug privilege.
+bool FindProcessByImagePath(char* path, uint32_t& processId, bool& debugPrivilegeTried);
+
+namespace goz {
+
+// Replaces every backslash with a slash, in place.
+void UnifySlashes(char* text);
+
+// Whether an image name (slashes unified) ends with the tail of `path`.
+bool ImageNameMatches(const char* path, const char* imageName);
+
+} // namespace goz

@@ -1,0 +1,26 @@
+// The system calls behind the process lookup.
+#pragma once
+
+#include <cstdint>
+
+namespace goz::platform {
+
+// An opened process; null when it could not be opened.
+using ProcessHandle = void*;
+
+// Fills `ids` with up to `capacity` identifiers in the system's order; false
+// when the list cannot be had.
+bool ListProcessIds(uint32_t* ids, uint32_t capacity, uint32_t& count);
+
+// Opens a process for querying its image name.
+ProcessHandle OpenProcessForQuery(uint32_t id);
+
+// One attempt to enable the debug privilege for this process; failures are silent.
+void EnableDebugPrivilege();
+
+// The image file name of an opened process, NUL-terminated; empty on failure.
+void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size);
+
+void CloseProcess(ProcessHandle process);
+
+} // namespace goz::platform
