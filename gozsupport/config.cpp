@@ -55,21 +55,48 @@ LoadResult LoadWholeFile(const char* path, Buffer& data, size_t& size) {
     return LoadResult::Loaded;
 }
 
-// One line of the file: its blank-trimmed text, its name and, after the
-// first "=", its value.
+// Finds line breaks with memchr. It remembers the next CR and the next LF, so
+// that a file with only one kind of break is not searched for the other anew
+// at every line.
+class BreakFinder {
+public:
+    BreakFinder(const char* bytes, size_t length) : data(bytes), size(length) {}
+
+    size_t next(size_t from) {
+        if (!searched || nextLf < from)
+            nextLf = find('\n', from);
+        if (!searched || nextCr < from)
+            nextCr = find('\r', from);
+        searched = true;
+        return nextLf < nextCr ? nextLf : nextCr;
+    }
+
+private:
+    size_t find(char c, size_t from) const {
+        const void* at = std::memchr(data + from, c, size - from);
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - data) : size;
+    }
+
+    const char* data;
+    size_t size;
+    size_t nextLf = 0;
+    size_t nextCr = 0;
+    bool searched = false;
+};
+
+// One line of the file: where its name and, after the first "=", its value lie.
 struct Line {
     size_t next = 0; // first byte of the following line
-    char name[kNameLimit + 1] = {};
+    size_t nameBegin = 0;
+    size_t nameLength = 0; // cut to kNameLimit
     bool hasValue = false;
-    const char* value = nullptr;
+    size_t valueBegin = 0;
     size_t valueLength = 0;
 };
 
 // Parses the line that starts at `pos`.
-void ParseLine(const char* data, size_t size, size_t pos, Line& line) {
-    size_t end = pos;
-    while (end < size && !IsBreak(data[end]))
-        ++end;
+void ParseLine(const char* data, size_t size, size_t pos, BreakFinder& breaks, Line& line) {
+    size_t end = breaks.next(pos);
     line.next = end;
     while (line.next < size && IsBreak(data[line.next]))
         ++line.next;
@@ -86,23 +113,40 @@ void ParseLine(const char* data, size_t size, size_t pos, Line& line) {
     size_t valueBegin = nameEnd + 1;
     while (nameEnd > first && IsBlank(data[nameEnd - 1]))
         --nameEnd;
-    size_t nameLength = nameEnd - first;
-    if (nameLength > kNameLimit)
-        nameLength = kNameLimit;
-    std::memcpy(line.name, data + first, nameLength);
-    line.name[nameLength] = '\0';
+    line.nameBegin = first;
+    line.nameLength = nameEnd - first;
+    if (line.nameLength > kNameLimit)
+        line.nameLength = kNameLimit;
 
     line.hasValue = eq != nullptr;
     if (line.hasValue) {
         while (valueBegin < last && IsBlank(data[valueBegin]))
             ++valueBegin;
-        line.value = data + valueBegin;
+        line.valueBegin = valueBegin;
         line.valueLength = last - valueBegin;
     }
 }
 
-bool NameMatches(const Line& line, const char* name) {
-    return line.name[0] != '\0' && CompareNoCase(line.name, name) == 0;
+// The sought name and its length, measured once per call.
+struct SoughtName {
+    explicit SoughtName(const char* text) : name(text), length(std::strlen(text)) {}
+    const char* name;
+    size_t length;
+};
+
+bool NameMatches(const char* data, const Line& line, const SoughtName& sought) {
+    // The name compares as a C string: it ends at a NUL byte of the file.
+    const void* nul = std::memchr(data + line.nameBegin, '\0', line.nameLength);
+    size_t length =
+        nul ? static_cast<size_t>(static_cast<const char*>(nul) - (data + line.nameBegin))
+            : line.nameLength;
+    // Names of another length can never be equal; most lines end here.
+    if (length == 0 || length != sought.length)
+        return false;
+    char name[kNameLimit + 1];
+    std::memcpy(name, data + line.nameBegin, length);
+    name[length] = '\0';
+    return CompareNoCase(name, sought.name) == 0;
 }
 
 // Copies text to dest, cut to fit, always terminated.
@@ -154,13 +198,15 @@ bool ReadConfigVariable(const char* path, const char* name, char* dest, int32_t 
     if (LoadWholeFile(path, data, size) != LoadResult::Loaded)
         return false;
 
+    SoughtName sought(name);
+    BreakFinder breaks(data.get(), size);
     Line line;
     for (size_t pos = 0; pos < size; pos = line.next) {
-        ParseLine(data.get(), size, pos, line);
+        ParseLine(data.get(), size, pos, breaks, line);
         // A line with the name but no "=" has no value to give; pass it over.
-        if (!line.hasValue || !NameMatches(line, name))
+        if (!line.hasValue || !NameMatches(data.get(), line, sought))
             continue;
-        const char* value = line.value;
+        const char* value = data.get() + line.valueBegin;
         size_t length = line.valueLength;
         StripQuotePair(value, length);
         CopyCut(value, length, dest, destSize);
@@ -237,10 +283,12 @@ bool WriteConfigVariable(const char* path, const char* name, const char* value) 
         while (pos < size && IsBreak(bytes[pos]))
             ++pos;
         kept = pos;
+        SoughtName sought(name);
+        BreakFinder breaks(bytes, size);
         Line line;
         for (; pos < size; pos = line.next) {
-            ParseLine(bytes, size, pos, line);
-            if (NameMatches(line, name))
+            ParseLine(bytes, size, pos, breaks, line);
+            if (NameMatches(bytes, line, sought))
                 continue;
             std::memmove(bytes + kept, bytes + pos, line.next - pos);
             kept += line.next - pos;

@@ -24,6 +24,15 @@ for preset in linux linux-asan windows-mingw; do
         status=1
     fi
 done
+if [[ -z ${GOZ_SKIP_FUZZ:-} ]]; then
+    echo "=== fuzz"
+    if bash "$root/scripts/run-fuzzers.sh"; then
+        results+=("fuzz: nothing found")
+    else
+        results+=("fuzz: FAILED")
+        status=1
+    fi
+fi
 if [[ -z ${GOZ_SKIP_FORMAT:-} ]]; then
     echo "=== clang-format"
     if git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror; then
