@@ -4,3 +4,12 @@
 #include <cstdint>
 
 int32_t LastSystemErrorCode();
+
+// The platform's code for a failure that left no more precise one: EIO or ERROR_GEN_FAILURE.
+int32_t GenericSystemErrorCode();
+
+// `code`, read after a failed call, as the code to record for that failure. 0 and -1 read as
+// "no failure" to callers, so a failure that left either is recorded as the generic code.
+inline int32_t FailureCode(int32_t code) {
+    return code == 0 || code == -1 ? GenericSystemErrorCode() : code;
+}

@@ -5,3 +5,7 @@
 int32_t LastSystemErrorCode() {
     return errno;
 }
+
+int32_t GenericSystemErrorCode() {
+    return EIO;
+}

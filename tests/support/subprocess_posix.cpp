@@ -1,6 +1,8 @@
 #include "tests/support/subprocess.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +10,14 @@
 extern char** environ;
 
 namespace goztest {
+
+namespace {
+
+int32_t ExitCodeOf(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2000 - WTERMSIG(status);
+}
+
+} // namespace
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
     RunResult result;
@@ -47,12 +57,67 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -2000 - WTERMSIG(status);
+    result.exitCode = ExitCodeOf(status);
     return result;
 }
 
 std::string WithNewlines(const std::string& text) {
     return text;
+}
+
+std::string NativePath(const std::string& path) {
+    return path;
+}
+
+BackgroundProgram::BackgroundProgram(const std::string& program,
+                                     const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0)
+        id = static_cast<uint32_t>(child);
+}
+
+BackgroundProgram::~BackgroundProgram() {
+    kill();
+}
+
+bool BackgroundProgram::running() {
+    if (id == 0 || code)
+        return false;
+    int status = 0;
+    pid_t got = waitpid(static_cast<pid_t>(id), &status, WNOHANG);
+    if (got == 0 || (got < 0 && errno == EINTR))
+        return true;
+    code = got > 0 ? ExitCodeOf(status) : -1000;
+    return false;
+}
+
+void BackgroundProgram::kill() {
+    if (!running())
+        return;
+    ::kill(static_cast<pid_t>(id), SIGKILL);
+    int status = 0;
+    while (waitpid(static_cast<pid_t>(id), &status, 0) < 0 && errno == EINTR) {
+    }
+    code = ExitCodeOf(status);
+}
+
+ScopedEnvironment::ScopedEnvironment(const std::string& variable, const std::string& value)
+    : name(variable) {
+    if (const char* current = std::getenv(name.c_str()))
+        old = current;
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (old)
+        setenv(name.c_str(), old->c_str(), 1);
+    else
+        unsetenv(name.c_str());
 }
 
 } // namespace goztest

@@ -35,17 +35,27 @@ void AppendQuoted(std::string& line, const std::string& argument) {
     line += '"';
 }
 
-} // namespace
-
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    RunResult result;
-    std::string path = WindowsPath(program);
+// The whole command line for `path` and `arguments`, program name first.
+std::string CommandLine(const std::string& path, const std::vector<std::string>& arguments) {
     std::string line;
     AppendQuoted(line, path);
     for (const std::string& argument : arguments) {
         line += ' ';
         AppendQuoted(line, argument);
     }
+    return line;
+}
+
+} // namespace
+
+std::string NativePath(const std::string& path) {
+    return WindowsPath(path);
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    RunResult result;
+    std::string path = WindowsPath(program);
+    std::string line = CommandLine(path, arguments);
 
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -94,6 +104,59 @@ std::string WithNewlines(const std::string& text) {
             result += c;
     }
     return result;
+}
+
+BackgroundProgram::BackgroundProgram(const std::string& program,
+                                     const std::vector<std::string>& arguments) {
+    std::string path = WindowsPath(program);
+    std::string line = CommandLine(path, arguments);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return;
+    CloseHandle(process.hThread);
+    handle = process.hProcess;
+    id = process.dwProcessId;
+}
+
+BackgroundProgram::~BackgroundProgram() {
+    kill();
+    if (handle)
+        CloseHandle(handle);
+}
+
+bool BackgroundProgram::running() {
+    if (!handle || code)
+        return false;
+    if (WaitForSingleObject(handle, 0) == WAIT_TIMEOUT)
+        return true;
+    DWORD exit = 0;
+    GetExitCodeProcess(handle, &exit);
+    code = static_cast<int32_t>(exit);
+    return false;
+}
+
+void BackgroundProgram::kill() {
+    if (!running())
+        return;
+    TerminateProcess(handle, 1);
+    WaitForSingleObject(handle, INFINITE);
+    running();
+}
+
+ScopedEnvironment::ScopedEnvironment(const std::string& variable, const std::string& value)
+    : name(variable) {
+    char current[32767];
+    DWORD length = GetEnvironmentVariableA(name.c_str(), current, sizeof current);
+    if (length > 0 && length < sizeof current)
+        old = std::string(current, length);
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    SetEnvironmentVariableA(name.c_str(), old ? old->c_str() : nullptr);
 }
 
 } // namespace goztest
