@@ -1,3 +1,4 @@
+#include "bridge/exit_status.h"
 #include "bridge/goz_edit_util.h"
 
 int main(int argc, char** argv) {
@@ -6,5 +7,5 @@ int main(int argc, char** argv) {
         return 0;
     // Delivery to Quiltara is not built yet: only the configuration is read.
     app.readHostPath();
-    return app.exitCode;
+    return ProcessExitStatus(app.exitCode);
 }

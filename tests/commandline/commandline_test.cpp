@@ -1,3 +1,4 @@
+#include "bridge/exit_status.h"
 #include "gozsupport/commandline.h"
 #include "tests/support/subprocess.h"
 
@@ -83,6 +84,6 @@ TEST(CommandLine, BridgeTakesTwoArgumentsAsNoOptionsAndGoesOn) {
     // No Quiltara configuration in the sandbox: going on means failing to read it.
     auto run = RunProgram(GOZ_BRIDGE, {"--help", "--version"});
     EXPECT_EQ(run.output, "");
-    EXPECT_EQ(run.exitCode, 32767 & 0xFF);
+    EXPECT_EQ(run.exitCode, ProcessExitStatus(32767));
 }
 #endif
