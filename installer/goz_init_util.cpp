@@ -1,6 +1,26 @@
 #include "installer/goz_init_util.h"
 
 #include "gozsupport/commandline.h"
+#include "gozsupport/paths.h"
+#include "gozsupport/syserror.h"
+#include "installer/install_log_platform.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <initializer_list>
+
+namespace {
+
+constexpr const char kAppName[] = "Quiltara";
+constexpr const char kInstallLogName[] = "GoZ_InstallLog.txt";
+constexpr const char kLibraryFailure[] =
+    "[GoZ SDK Error (WIN)] Cannot read path of Quiltara app... ";
+constexpr const char kSystemFailure[] =
+    "[Non-GoZ SDK Error (WIN)] Cannot read path of Quiltara app... ";
+
+} // namespace
 
 bool GoZInitUtil::handleCommandLine(int argc, char** argv) {
     if (argc < 2)
@@ -10,4 +30,73 @@ bool GoZInitUtil::handleCommandLine(int argc, char** argv) {
         return true;
     ProgramInfo("GoZInitQuiltara").runOption(argv[1]);
     return true;
+}
+
+void GoZInitUtil::readHostPath() {
+    // Only whether the lookup succeeds matters; the path itself is not checked.
+    if (!GetGoZAppPath(kAppName, hostPath, static_cast<int32_t>(sizeof hostPath)))
+        errorMessage = kLibraryFailure;
+}
+
+void GoZInitUtil::prepareInstallLog() {
+    buildGoZAppsPath(gozAppsPath);
+    std::string path = installLogPath();
+    if (!goz::platform::RemoveIfPresent(path.c_str()))
+        recordSystemFailure();
+    std::FILE* log = goz::platform::OpenTextForWriting(path.c_str());
+    if (!log) {
+        recordSystemFailure();
+        return;
+    }
+    std::fclose(log);
+}
+
+void GoZInitUtil::writeErrorReport() {
+    if (errorCode == -1 && errorMessage.empty())
+        return;
+    std::string path = installLogPath();
+    std::FILE* log = path.empty() ? nullptr : goz::platform::OpenTextForWriting(path.c_str());
+    // No other channel is left to tell of a lost report.
+    if (!log)
+        return;
+    std::time_t now = std::time(nullptr);
+    const std::tm* local = std::localtime(&now);
+    std::tm unknown{};
+    std::fputs(std::asctime(local ? local : &unknown), log);
+    std::fprintf(log, ">>%s[ErrorCode(%" PRId32 ")]\n", errorMessage.c_str(), errorCode);
+    std::fclose(log);
+}
+
+bool GoZInitUtil::buildGoZAppsPath(char (&buffer)[kPathSize]) {
+    const auto* end = static_cast<const char*>(std::memchr(buffer, '\0', kPathSize));
+    if (!end)
+        return false;
+    const std::initializer_list<const char*> parts = {GoZPublicRoot, GoZPathSeparator, "GoZApps",
+                                                      GoZPathSeparator};
+    size_t used = static_cast<size_t>(end - buffer);
+    size_t needed = used;
+    for (const char* part : parts)
+        needed += std::strlen(part);
+    if (needed >= kPathSize)
+        return false;
+    for (const char* part : parts) {
+        size_t length = std::strlen(part);
+        std::memcpy(buffer + used, part, length);
+        used += length;
+    }
+    buffer[used] = '\0';
+    return true;
+}
+
+std::string GoZInitUtil::installLogPath() const {
+    if (gozAppsPath[0] == '\0')
+        return {};
+    return std::string(gozAppsPath) + kAppName + GoZPathSeparator + kInstallLogName;
+}
+
+void GoZInitUtil::recordSystemFailure() {
+    // Read first: building the message may touch the error code.
+    int32_t code = LastSystemErrorCode();
+    errorMessage = kSystemFailure;
+    errorCode = code;
 }

@@ -1,9 +1,12 @@
 #include "installer/goz_init_util.h"
 
 int main(int argc, char** argv) {
-    [[maybe_unused]] GoZInitUtil util;
-    if (GoZInitUtil::handleCommandLine(argc, argv))
+    GoZInitUtil util;
+    if (util.handleCommandLine(argc, argv))
         return 0;
-    // The configuration check and install log are not built yet: nothing is done.
+    // All three steps, whatever the earlier ones recorded: the log shows the last failure.
+    util.readHostPath();
+    util.prepareInstallLog();
+    util.writeErrorReport();
     return 0;
 }
