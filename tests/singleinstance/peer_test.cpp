@@ -62,27 +62,17 @@ TEST(PeerNames, FollowTheOtherSidesRules) {
                     .startsWith(QStringLiteral("qtsingleapp-ncd-")));
 }
 
-TEST_F(PeerTest, LockFileComesWithThePeerAndOutlivesIt) {
+TEST_F(PeerTest, ClientCheckTakesTheLockAndHoldsItUntilThePeerDies) {
     QString lockFile = temp.file(QStringLiteral("qtsingleapp-Quilta-6f28-") + User() +
                                  QStringLiteral("-lockfile"));
     QString socketFile = temp.file(QtLocalPeer::socketNameFor(QStringLiteral("Quiltara")));
-    {
-        QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-        EXPECT_EQ(peer.applicationId(), QStringLiteral("Quiltara"));
-        EXPECT_TRUE(QFileInfo::exists(lockFile));
-        EXPECT_FALSE(QFileInfo::exists(socketFile));
-        EXPECT_FALSE(peer.isClient());
-        EXPECT_TRUE(QFileInfo::exists(socketFile));
-    }
-    EXPECT_TRUE(QFileInfo::exists(lockFile));
-    EXPECT_FALSE(QFileInfo::exists(socketFile));
-}
-
-TEST_F(PeerTest, ClientCheckTakesTheLockAndHoldsItUntilThePeerDies) {
     auto peer = std::make_unique<QtLocalPeer>(nullptr, QStringLiteral("Quiltara"));
+    EXPECT_TRUE(QFileInfo::exists(lockFile)); // from construction on
+    EXPECT_FALSE(QFileInfo::exists(socketFile));
     ASSERT_FALSE(peer->isClient());
     EXPECT_FALSE(peer->isClient());
-    LockHolder other(LockFileOf(QStringLiteral("Quiltara")).toStdString(), LockKind::Write);
+    EXPECT_TRUE(QFileInfo::exists(socketFile));
+    LockHolder other(lockFile.toStdString(), LockKind::Write);
     EXPECT_FALSE(other.holds());
     other.release();
 
@@ -93,7 +83,9 @@ TEST_F(PeerTest, ClientCheckTakesTheLockAndHoldsItUntilThePeerDies) {
     EXPECT_FALSE(peer->sendMessage(kMarker, 2000));
 
     peer.reset();
-    LockHolder after(LockFileOf(QStringLiteral("Quiltara")).toStdString(), LockKind::Write);
+    EXPECT_TRUE(QFileInfo::exists(lockFile));
+    EXPECT_FALSE(QFileInfo::exists(socketFile));
+    LockHolder after(lockFile.toStdString(), LockKind::Write);
     EXPECT_TRUE(after.holds());
 }
 

@@ -80,15 +80,3 @@ TEST(StandIn, StartedInTheBackgroundItLetsGoOfTheStartersOutput) {
     EXPECT_TRUE(WaitUntil(
         [&] { return goztest::ReadLines(log).contains(QStringLiteral("exit: messages")); }, 10000));
 }
-
-TEST(StandIn, UnreadableSettingsEndIt) {
-    PrivateTemp temp;
-    for (auto [name, value] :
-         {std::pair{"QUILTARA_STANDIN_MODE", "loud"}, std::pair{"QUILTARA_STANDIN_SECONDS", "-1"},
-          std::pair{"QUILTARA_STANDIN_MESSAGES", "many"},
-          std::pair{"QUILTARA_STANDIN_STDOUT", "maybe"}}) {
-        ScopedEnvironment environment{{name, QString::fromLatin1(value)}};
-        EXPECT_EQ(goztest::RunProgram(QUILTARA_STANDIN, {kMarker.toStdString()}).exitCode, 1)
-            << name;
-    }
-}
