@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -20,8 +21,20 @@ const std::string& ConfigFile(size_t size) {
     auto found = files.find(size);
     if (found != files.end())
         return found->second;
-    auto dir = std::filesystem::temp_directory_path() / "goz_bench";
-    std::filesystem::create_directories(dir);
+    static const std::filesystem::path dir = [] {
+        auto made =
+            std::filesystem::temp_directory_path() / ("goz_bench_" + std::to_string(getpid()));
+        std::filesystem::create_directories(made);
+        return made;
+    }();
+    // Registered after `dir` exists, so it runs before `dir` is destroyed.
+    static const bool cleanup = [] {
+        return std::atexit([] {
+                   std::error_code ignored;
+                   std::filesystem::remove_all(dir, ignored);
+               }) == 0;
+    }();
+    (void)cleanup;
     std::string path = (dir / ("config_" + std::to_string(size) + ".txt")).string();
     std::string content;
     const std::string last = "PATH = \"C:\\Program Files\\Quiltara\\Quiltara.exe\"\r\n";
