@@ -22,6 +22,10 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    // Only standard output may keep the pipe open: a program that the child
+    // leaves running in the background would otherwise hold it by a stray copy.
+    if (pipeEnds[1] != STDOUT_FILENO)
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
 
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));

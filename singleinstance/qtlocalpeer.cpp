@@ -1,0 +1,166 @@
+#include "singleinstance/qtlocalpeer.h"
+
+#include "singleinstance/lock_platform.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+const char kAck[] = "ack";
+constexpr qint64 kAckSize = sizeof kAck - 1;
+constexpr qint64 kLengthSize = 4;
+
+// Waits of the receiving side.
+constexpr int kChunkWaitMs = 2000;
+constexpr int kAckWaitMs = 1000;
+
+// Far above any real message; a larger length is a broken or hostile sender,
+// and must not make us allocate it.
+constexpr quint32 kMaxMessageSize = 16 * 1024 * 1024;
+
+} // namespace
+
+QtLocalPeer::QtLocalPeer(QObject* parent, const QString& appId)
+    : QObject(parent), id(appId), server(new QLocalServer(this)) {
+    if (id.isEmpty()) {
+        id = QCoreApplication::applicationFilePath();
+#if defined(Q_OS_WIN)
+        id = id.toLower();
+#endif
+    }
+    socketName = socketNameFor(id);
+    lockFile.setFileName(QDir(QDir::tempPath()).absolutePath() + QLatin1Char('/') + socketName +
+                         QLatin1String("-lockfile"));
+    // A failure shows later: the lock cannot be taken, so isClient() answers true.
+    lockFile.open(QIODevice::ReadWrite);
+}
+
+QtLocalPeer::~QtLocalPeer() {
+    // Closing removes the socket file by name; done after the lock is gone, it
+    // could remove the socket of an instance that has just taken over.
+    server->close();
+}
+
+QString QtLocalPeer::socketNameFor(const QString& appId) {
+    QString prefix;
+    for (QChar c : appId) {
+        if (prefix.size() == 6)
+            break;
+        if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+            (c >= QLatin1Char('A') && c <= QLatin1Char('Z')))
+            prefix += c;
+    }
+    QByteArray bytes = appId.toUtf8();
+    quint16 idNum = qChecksum(bytes.constData(), static_cast<uint>(bytes.size()));
+    QString name =
+        QLatin1String("qtsingleapp-") + prefix + QLatin1Char('-') + QString::number(idNum, 16);
+    uint32_t scope = 0;
+    if (goz::platform::InstanceScope(scope))
+        name += QLatin1Char('-') + QString::number(scope, 16);
+    return name;
+}
+
+bool QtLocalPeer::isClient() {
+    if (lockFile.isLocked())
+        return false;
+    if (!lockFile.lock(QtLockedFile::WriteLock, false))
+        return true;
+
+    bool listening = server->listen(socketName);
+#if defined(Q_OS_UNIX)
+    // We hold the lock, so a socket file already there was left by a crashed instance.
+    if (!listening && server->serverError() == QAbstractSocket::AddressInUseError) {
+        QLocalServer::removeServer(socketName);
+        listening = server->listen(socketName);
+    }
+#endif
+    if (!listening)
+        qWarning("QtSingleCoreApplication: listen on local socket failed, %s",
+                 qPrintable(server->errorString()));
+    connect(server, &QLocalServer::newConnection, this, &QtLocalPeer::receiveConnection,
+            Qt::UniqueConnection);
+    return false;
+}
+
+bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
+    if (!isClient())
+        return false;
+
+    QLocalSocket socket;
+    bool connected = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        socket.connectToServer(socketName);
+        connected = socket.waitForConnected(timeout / 2);
+        if (connected || attempt > 0)
+            break;
+        QThread::msleep(250); // the instance may not be listening yet
+    }
+    if (!connected)
+        return false;
+
+    QByteArray bytes = message.toUtf8();
+    QDataStream stream(&socket);
+    stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
+    if (!socket.waitForBytesWritten(timeout))
+        return false;
+    // The acknowledgement may come in pieces; all of it within one timeout.
+    QDeadlineTimer deadline(timeout);
+    do {
+        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            return false;
+    } while (socket.bytesAvailable() < kAckSize);
+    return socket.read(kAckSize) == kAck;
+}
+
+void QtLocalPeer::receiveConnection() {
+    while (QLocalSocket* connection = server->nextPendingConnection()) {
+        std::unique_ptr<QLocalSocket> socket(connection);
+        QString message;
+        if (!receiveFrom(*socket, message))
+            continue;
+        socket->write(kAck, kAckSize);
+        socket->waitForBytesWritten(kAckWaitMs);
+        // Closing before the sender has read the answer could lose it.
+        if (socket->state() != QLocalSocket::UnconnectedState)
+            socket->waitForDisconnected(kAckWaitMs);
+        socket.reset();
+        emit messageReceived(message);
+    }
+}
+
+// One length-prefixed UTF-8 frame. A sender that stalls, disconnects or
+// announces more than it sends gets no acknowledgement and is not reported.
+bool QtLocalPeer::receiveFrom(QLocalSocket& socket, QString& message) {
+    while (socket.bytesAvailable() < kLengthSize) {
+        if (!socket.waitForReadyRead(kChunkWaitMs)) {
+            qWarning("QtLocalPeer: Peer disconnected");
+            return false;
+        }
+    }
+    quint32 length = 0;
+    QDataStream stream(&socket);
+    stream >> length;
+    if (length > kMaxMessageSize) {
+        qWarning("QtLocalPeer: Message of %u bytes refused", length);
+        return false;
+    }
+    QByteArray bytes; // grows with what arrives, not with what was announced
+    while (static_cast<quint32>(bytes.size()) < length) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(kChunkWaitMs)) {
+            qWarning("QtLocalPeer: Message reception failed %s", qPrintable(socket.errorString()));
+            return false;
+        }
+        bytes += socket.read(static_cast<qint64>(length) - bytes.size());
+    }
+    message = QString::fromUtf8(bytes);
+    return true;
+}

@@ -1,0 +1,49 @@
+// The single-instance peer: tells whether another process of the same
+// application id runs, hands it messages over a local socket and, in the
+// process that holds the lock, receives them.
+#pragma once
+
+#include "singleinstance/qtlockedfile.h"
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+class QtLocalPeer : public QObject {
+    Q_OBJECT
+
+public:
+    // Opens (creating it) the lock file of `appId` in the temporary folder. An
+    // empty id stands for the executable's path.
+    QtLocalPeer(QObject* parent = nullptr, const QString& appId = QString());
+    ~QtLocalPeer() override;
+
+    // True when another process holds the lock. Otherwise this peer takes it,
+    // if it has not yet, holds it until it is destroyed, listens for messages
+    // (delivered while an event loop runs) and answers false.
+    bool isClient();
+    // Hands `message` to the process that holds the lock; true only when it
+    // acknowledged. `timeout` in ms bounds each wait (half of it each of the
+    // two connection attempts).
+    bool sendMessage(const QString& message, int timeout);
+    QString applicationId() const { return id; }
+
+    // The local socket name for `appId`; the lock file is named after it.
+    static QString socketNameFor(const QString& appId);
+
+Q_SIGNALS:
+    void messageReceived(const QString& message);
+
+private Q_SLOTS:
+    void receiveConnection();
+
+private:
+    bool receiveFrom(QLocalSocket& socket, QString& message);
+
+    QString id;
+    QString socketName;
+    QLocalServer* server;
+    QtLockedFile lockFile;
+};
