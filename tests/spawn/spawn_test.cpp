@@ -69,7 +69,7 @@ TEST(StartProgram, HandsOverTheMarkerAloneAndDoesNotWait) {
     CommandLineBuffer line;
     int32_t code = 12345;
     ASSERT_TRUE(
-        StartProgram(WithSlashes(goztest::NativePath(SPAWN_PROBE)).c_str(), line.text, code));
+        StartProgram(WithSlashes(goztest::SystemPath(SPAWN_PROBE)).c_str(), line.text, code));
     EXPECT_EQ(code, 0);
     // The probe stays until released: StartProgram came back while it runs.
     ASSERT_TRUE(WaitFor([&] { return Exists(record); }));

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,30 @@ struct RunResult {
 // `program` is a path of the build tree; each argument reaches it as one argv entry.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
+// A program started in the background with a pipe as its standard input,
+// left running until stop(); killed and reaped when the object dies.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& program, const std::vector<std::string>& arguments);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const;
+    uint32_t processId() const;
+    // Closes its standard input, which tells a program waiting on it to end,
+    // and waits for its exit code (-1000 when it never started).
+    int32_t stop();
+
+private:
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+// A build-tree path as the system names it: Z:\... with backslashes under
+// Wine, unchanged on POSIX.
+std::string SystemPath(const std::string& path);
+
 // Line end the programs write to standard output in text mode.
 #if defined(_WIN32)
 inline constexpr const char* kNewline = "\r\n";
@@ -27,34 +52,6 @@ inline constexpr const char* kNewline = "\n";
 
 // `text` with each "\n" written as kNewline.
 std::string WithNewlines(const std::string& text);
-
-// A path of the build tree as the programs under test see it: unchanged on
-// POSIX, Z:\... under Wine.
-std::string NativePath(const std::string& path);
-
-// A program of the build started without waiting for it, for tests that need
-// a process running beside the one under test. Ended (and reaped) when the
-// object dies, unless it has ended by then.
-class BackgroundProgram {
-public:
-    BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments);
-    ~BackgroundProgram();
-    BackgroundProgram(const BackgroundProgram&) = delete;
-    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
-
-    bool started() const { return id != 0; }
-    uint32_t processId() const { return id; }
-    // True while it runs; once it has ended, exitCode() holds its exit code.
-    bool running();
-    std::optional<int32_t> exitCode() const { return code; }
-    // Ends it at once and waits for it.
-    void kill();
-
-private:
-    void* handle = nullptr; // the process handle on Windows
-    uint32_t id = 0;
-    std::optional<int32_t> code;
-};
 
 // Sets an environment variable of this process, which the programs it starts
 // inherit, and puts the old value back when it dies.

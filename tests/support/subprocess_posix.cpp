@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,14 +11,6 @@
 extern char** environ;
 
 namespace goztest {
-
-namespace {
-
-int32_t ExitCodeOf(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -2000 - WTERMSIG(status);
-}
-
-} // namespace
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
     RunResult result;
@@ -61,53 +54,81 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    result.exitCode = ExitCodeOf(status);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -2000 - WTERMSIG(status);
     return result;
+}
+
+std::string SystemPath(const std::string& path) {
+    return path;
 }
 
 std::string WithNewlines(const std::string& text) {
     return text;
 }
 
-std::string NativePath(const std::string& path) {
-    return path;
-}
+} // namespace goztest
 
-BackgroundProgram::BackgroundProgram(const std::string& program,
-                                     const std::vector<std::string>& arguments) {
+namespace goztest {
+
+struct RunningProgram::State {
+    pid_t child = 0;
+    int input = -1; // write end of the child's standard input
+};
+
+RunningProgram::RunningProgram(const std::string& program,
+                               const std::vector<std::string>& arguments)
+    : state(std::make_unique<State>()) {
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0)
-        id = static_cast<uint32_t>(child);
-}
-
-BackgroundProgram::~BackgroundProgram() {
-    kill();
-}
-
-bool BackgroundProgram::running() {
-    if (id == 0 || code)
-        return false;
-    int status = 0;
-    pid_t got = waitpid(static_cast<pid_t>(id), &status, WNOHANG);
-    if (got == 0 || (got < 0 && errno == EINTR))
-        return true;
-    code = got > 0 ? ExitCodeOf(status) : -1000;
-    return false;
-}
-
-void BackgroundProgram::kill() {
-    if (!running())
+    // posix_spawn returns once the child runs the new image.
+    int failed =
+        posix_spawn(&state->child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[0]);
+    if (failed != 0) {
+        state->child = 0;
+        close(pipeEnds[1]);
         return;
-    ::kill(static_cast<pid_t>(id), SIGKILL);
-    int status = 0;
-    while (waitpid(static_cast<pid_t>(id), &status, 0) < 0 && errno == EINTR) {
     }
-    code = ExitCodeOf(status);
+    state->input = pipeEnds[1];
+}
+
+RunningProgram::~RunningProgram() {
+    if (state->child > 0)
+        kill(state->child, SIGKILL);
+    stop();
+}
+
+bool RunningProgram::started() const {
+    return state->child > 0;
+}
+
+uint32_t RunningProgram::processId() const {
+    return static_cast<uint32_t>(state->child);
+}
+
+int32_t RunningProgram::stop() {
+    if (state->input >= 0) {
+        close(state->input);
+        state->input = -1;
+    }
+    if (state->child <= 0)
+        return -1000;
+    int status = 0;
+    while (waitpid(state->child, &status, 0) < 0 && errno == EINTR) {
+    }
+    state->child = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2000 - WTERMSIG(status);
 }
 
 ScopedEnvironment::ScopedEnvironment(const std::string& variable, const std::string& value)

@@ -35,27 +35,17 @@ void AppendQuoted(std::string& line, const std::string& argument) {
     line += '"';
 }
 
-// The whole command line for `path` and `arguments`, program name first.
-std::string CommandLine(const std::string& path, const std::vector<std::string>& arguments) {
+} // namespace
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    RunResult result;
+    std::string path = WindowsPath(program);
     std::string line;
     AppendQuoted(line, path);
     for (const std::string& argument : arguments) {
         line += ' ';
         AppendQuoted(line, argument);
     }
-    return line;
-}
-
-} // namespace
-
-std::string NativePath(const std::string& path) {
-    return WindowsPath(path);
-}
-
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    RunResult result;
-    std::string path = WindowsPath(program);
-    std::string line = CommandLine(path, arguments);
 
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -95,6 +85,10 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+std::string SystemPath(const std::string& path) {
+    return WindowsPath(path);
+}
+
 std::string WithNewlines(const std::string& text) {
     std::string result;
     for (char c : text) {
@@ -106,44 +100,76 @@ std::string WithNewlines(const std::string& text) {
     return result;
 }
 
-BackgroundProgram::BackgroundProgram(const std::string& program,
-                                     const std::vector<std::string>& arguments) {
+} // namespace goztest
+
+namespace goztest {
+
+struct RunningProgram::State {
+    HANDLE process = nullptr;
+    HANDLE input = nullptr; // write end of the child's standard input
+    uint32_t id = 0;
+};
+
+RunningProgram::RunningProgram(const std::string& program,
+                               const std::vector<std::string>& arguments)
+    : state(std::make_unique<State>()) {
     std::string path = WindowsPath(program);
-    std::string line = CommandLine(path, arguments);
+    std::string line;
+    AppendQuoted(line, path);
+    for (const std::string& argument : arguments) {
+        line += ' ';
+        AppendQuoted(line, argument);
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    if (!CreatePipe(&readEnd, &state->input, &inherit, 0))
+        return;
+    SetHandleInformation(state->input, HANDLE_FLAG_INHERIT, 0);
+
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = readEnd;
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    BOOL created = CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    CloseHandle(readEnd);
+    if (!created)
         return;
     CloseHandle(process.hThread);
-    handle = process.hProcess;
-    id = process.dwProcessId;
+    state->process = process.hProcess;
+    state->id = process.dwProcessId;
 }
 
-BackgroundProgram::~BackgroundProgram() {
-    kill();
-    if (handle)
-        CloseHandle(handle);
+RunningProgram::~RunningProgram() {
+    if (state->process)
+        TerminateProcess(state->process, 1);
+    stop();
 }
 
-bool BackgroundProgram::running() {
-    if (!handle || code)
-        return false;
-    if (WaitForSingleObject(handle, 0) == WAIT_TIMEOUT)
-        return true;
-    DWORD exit = 0;
-    GetExitCodeProcess(handle, &exit);
-    code = static_cast<int32_t>(exit);
-    return false;
+bool RunningProgram::started() const {
+    return state->process != nullptr;
 }
 
-void BackgroundProgram::kill() {
-    if (!running())
-        return;
-    TerminateProcess(handle, 1);
-    WaitForSingleObject(handle, INFINITE);
-    running();
+uint32_t RunningProgram::processId() const {
+    return state->id;
+}
+
+int32_t RunningProgram::stop() {
+    if (state->input) {
+        CloseHandle(state->input);
+        state->input = nullptr;
+    }
+    if (!state->process)
+        return -1000;
+    WaitForSingleObject(state->process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(state->process, &code);
+    CloseHandle(state->process);
+    state->process = nullptr;
+    return static_cast<int32_t>(code);
 }
 
 ScopedEnvironment::ScopedEnvironment(const std::string& variable, const std::string& value)
