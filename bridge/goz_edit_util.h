@@ -5,24 +5,48 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
+
+class QtLocalPeer;
+
+// The application id of the single-instance peer and Quiltara's GoZApps folder name.
+inline constexpr char kHostProductName[] = "Quiltara";
+// What Quiltara receives, as a message or as its command line.
+inline constexpr char GoZMarker[] = "----------<::>-GoZ";
+// Recorded when Quiltara's executable path cannot be read.
+inline constexpr int32_t kHostPathMissing = 32767;
 
 class GoZEditUtil : public QCoreApplication {
     Q_OBJECT
 
 public:
-    GoZEditUtil(int& argc, char** argv, const QString& appId);
+    // argc and argv go to QCoreApplication and must outlive the object. The
+    // peer for `appId` exists from here on; it takes no lock yet.
+    GoZEditUtil(const QString& appId, int& argc, char** argv);
 
     // True when the program must stop now with exit code 0.
     static bool handleCommandLine(int argc, char** argv);
 
     // Reads Quiltara's executable path into hostPath; 32767 on failure.
     bool readHostPath();
+    void prepareHostMessage();
+    // Messages a running Quiltara or starts one; the outcome is left in exitCode.
+    int32_t deliverToHost();
 
-    char hostPath[1024] = {};
-    QString hostMessage;
-    // -1 while no failure has been recorded.
-    int32_t exitCode = -1;
+    // The search for a running Quiltara, with the bridge's own once-only flag.
+    static bool findRunningHost(char* path, uint32_t& processId);
+    int32_t messageRunningHost();
+    int32_t startHost(char* commandLine);
+    bool peerIsClient();
+    bool sendPeerMessage(const QString& text, int32_t timeout);
+
+    char hostPath[1024];
+    std::string hostMessage;
+    // -1 while no failure has been recorded; becomes the process exit code.
+    int32_t exitCode;
+    // A Qt child of this object: destroyed with it, releasing the lock if it took it.
+    QtLocalPeer* peer;
 
 private:
-    QString appId;
+    void recordFailure(int32_t code);
 };
