@@ -193,9 +193,9 @@ bool ReadRecordHeader(std::FILE* stream, GoZRecordHeader* header) {
     return true;
 }
 
-bool ReadRecordData(std::FILE* stream, const GoZRecordHeader* header, void* buffer) {
-    if (!stream || !header)
-        return false;
+int64_t RecordDataLength(const GoZRecordHeader* header) {
+    if (!header)
+        return -1;
     DataLayout layout = LayoutOf(header->type);
     int64_t area = int64_t{header->size} - kRecordHeaderSize;
     int64_t length = 0;
@@ -214,10 +214,16 @@ bool ReadRecordData(std::FILE* stream, const GoZRecordHeader* header, void* buff
     }
     // Reading more than the record holds would run into the next record
     // and past what the caller sized its buffer for.
-    if (length < 0 || (length > 0 && length > area))
+    return length > 0 && length > area ? -1 : length;
+}
+
+bool ReadRecordData(std::FILE* stream, const GoZRecordHeader* header, void* buffer) {
+    int64_t length = RecordDataLength(header);
+    if (!stream || length < 0)
         return false;
     if (length > 0 && (!buffer || !ReadBytes(stream, buffer, static_cast<size_t>(length))))
         return false;
+    int64_t area = int64_t{header->size} - kRecordHeaderSize;
     return area <= length || MoveForward(stream, area - length);
 }
 

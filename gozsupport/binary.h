@@ -33,6 +33,10 @@ bool WriteRecord(std::FILE* stream, int32_t type, int32_t count, const void* dat
 
 bool ReadRecordHeader(std::FILE* stream, GoZRecordHeader* header);
 
+// The number of bytes ReadRecordData puts into the buffer for this header,
+// so that a caller can size it; -1 for a record it refuses.
+int64_t RecordDataLength(const GoZRecordHeader* header);
+
 // Reads the data of the record whose header was just read into `buffer`,
 // which must hold what the header promises for the type. A record whose
 // count is negative or overflows, or whose data would run past its own
