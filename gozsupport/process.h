@@ -3,10 +3,13 @@
 
 #include <cstdint>
 
-// True when a process runs whose image path ends with `path` from its third
-// character on (the drive designator passed over), slashes unified and ASCII
-// case ignored; processId then holds its identifier, else 0. Rewrites the
-// backslashes of `path` as slashes once the process list was obtained.
+// True when a process runs whose image path ends with the compared part of
+// `path` (on Windows `path` from its third character on, the drive designator
+// passed over; elsewhere the whole path), slashes unified and ASCII case
+// ignored; processId then holds its identifier, else 0. Rewrites the
+// backslashes of `path` as slashes once the process list was obtained. A path
+// whose compared part is empty matches nothing. Uses the library's own
+// once-only flag for the attempt to enable the debug privilege.
 bool FindProcessByImagePath(char* path, uint32_t& processId);
 
 // The same search with the caller's own once-only flag for the attempt to
@@ -18,7 +21,8 @@ namespace goz {
 // Replaces every backslash with a slash, in place.
 void UnifySlashes(char* text);
 
-// Whether an image name (slashes unified) ends with the tail of `path`.
+// Whether an image name (slashes unified) ends with the compared part of
+// `path`; never for an empty compared part.
 bool ImageNameMatches(const char* path, const char* imageName);
 
 } // namespace goz

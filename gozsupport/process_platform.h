@@ -1,9 +1,14 @@
 // The system calls behind the process lookup.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace goz::platform {
+
+// Leading characters of a configured path that name its drive and are never
+// compared: 2 on Windows ("C:"), 0 where paths have no drive.
+extern const size_t DriveDesignatorLength;
 
 // An opened process; null when it could not be opened.
 using ProcessHandle = void*;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,30 @@ struct RunResult {
 
 // `program` is a path of the build tree; each argument reaches it as one argv entry.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+// A program started in the background with a pipe as its standard input,
+// left running until stop(); killed and reaped when the object dies.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& program, const std::vector<std::string>& arguments);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const;
+    uint32_t processId() const;
+    // Closes its standard input, which tells a program waiting on it to end,
+    // and waits for its exit code (-1000 when it never started).
+    int32_t stop();
+
+private:
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+// A build-tree path as the system names it: Z:\... with backslashes under
+// Wine, unchanged on POSIX.
+std::string SystemPath(const std::string& path);
 
 // Line end the programs write to standard output in text mode.
 #if defined(_WIN32)

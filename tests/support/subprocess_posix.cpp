@@ -1,6 +1,8 @@
 #include "tests/support/subprocess.h"
 
 #include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,8 +57,77 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+std::string SystemPath(const std::string& path) {
+    return path;
+}
+
 std::string WithNewlines(const std::string& text) {
     return text;
+}
+
+} // namespace goztest
+
+namespace goztest {
+
+struct RunningProgram::State {
+    pid_t child = 0;
+    int input = -1; // write end of the child's standard input
+};
+
+RunningProgram::RunningProgram(const std::string& program,
+                               const std::vector<std::string>& arguments)
+    : state(std::make_unique<State>()) {
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    // posix_spawn returns once the child runs the new image.
+    int failed =
+        posix_spawn(&state->child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[0]);
+    if (failed != 0) {
+        state->child = 0;
+        close(pipeEnds[1]);
+        return;
+    }
+    state->input = pipeEnds[1];
+}
+
+RunningProgram::~RunningProgram() {
+    if (state->child > 0)
+        kill(state->child, SIGKILL);
+    stop();
+}
+
+bool RunningProgram::started() const {
+    return state->child > 0;
+}
+
+uint32_t RunningProgram::processId() const {
+    return static_cast<uint32_t>(state->child);
+}
+
+int32_t RunningProgram::stop() {
+    if (state->input >= 0) {
+        close(state->input);
+        state->input = -1;
+    }
+    if (state->child <= 0)
+        return -1000;
+    int status = 0;
+    while (waitpid(state->child, &status, 0) < 0 && errno == EINTR) {
+    }
+    state->child = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2000 - WTERMSIG(status);
 }
 
 } // namespace goztest

@@ -85,6 +85,10 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+std::string SystemPath(const std::string& path) {
+    return WindowsPath(path);
+}
+
 std::string WithNewlines(const std::string& text) {
     std::string result;
     for (char c : text) {
@@ -94,6 +98,78 @@ std::string WithNewlines(const std::string& text) {
             result += c;
     }
     return result;
+}
+
+} // namespace goztest
+
+namespace goztest {
+
+struct RunningProgram::State {
+    HANDLE process = nullptr;
+    HANDLE input = nullptr; // write end of the child's standard input
+    uint32_t id = 0;
+};
+
+RunningProgram::RunningProgram(const std::string& program,
+                               const std::vector<std::string>& arguments)
+    : state(std::make_unique<State>()) {
+    std::string path = WindowsPath(program);
+    std::string line;
+    AppendQuoted(line, path);
+    for (const std::string& argument : arguments) {
+        line += ' ';
+        AppendQuoted(line, argument);
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    if (!CreatePipe(&readEnd, &state->input, &inherit, 0))
+        return;
+    SetHandleInformation(state->input, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = readEnd;
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    BOOL created = CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    CloseHandle(readEnd);
+    if (!created)
+        return;
+    CloseHandle(process.hThread);
+    state->process = process.hProcess;
+    state->id = process.dwProcessId;
+}
+
+RunningProgram::~RunningProgram() {
+    if (state->process)
+        TerminateProcess(state->process, 1);
+    stop();
+}
+
+bool RunningProgram::started() const {
+    return state->process != nullptr;
+}
+
+uint32_t RunningProgram::processId() const {
+    return state->id;
+}
+
+int32_t RunningProgram::stop() {
+    if (state->input) {
+        CloseHandle(state->input);
+        state->input = nullptr;
+    }
+    if (!state->process)
+        return -1000;
+    WaitForSingleObject(state->process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(state->process, &code);
+    CloseHandle(state->process);
+    state->process = nullptr;
+    return static_cast<int32_t>(code);
 }
 
 } // namespace goztest

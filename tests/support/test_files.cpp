@@ -9,14 +9,16 @@ namespace goztest {
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir() {
+ScratchDir::ScratchDir() : ScratchDir(fs::current_path()) {}
+
+ScratchDir::ScratchDir(const fs::path& base) {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
     for (char& c : name) {
         if (c == '/')
             c = '_';
     }
-    root = fs::current_path() / "scratch" / name;
+    root = base / "scratch" / name;
     fs::remove_all(root);
     fs::create_directories(root);
 }

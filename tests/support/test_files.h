@@ -10,6 +10,8 @@ namespace goztest {
 class ScratchDir {
 public:
     ScratchDir();
+    // The same below `base`, such as a folder on drive C: under Wine.
+    explicit ScratchDir(const std::filesystem::path& base);
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;

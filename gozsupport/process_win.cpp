@@ -1,0 +1,58 @@
+#include "gozsupport/process_platform.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+namespace goz::platform {
+
+const size_t DriveDesignatorLength = 2;
+
+namespace {
+constexpr DWORD kProcessQueryInformation = 0x0400;
+constexpr DWORD kMaxListed = 1024;
+} // namespace
+
+bool ListProcessIds(uint32_t* ids, uint32_t capacity, uint32_t& count) {
+    // DWORD and uint32_t are different types of one width; copy rather than alias.
+    DWORD listed[kMaxListed];
+    DWORD room = capacity < kMaxListed ? capacity : kMaxListed;
+    DWORD bytes = 0;
+    count = 0;
+    if (!K32EnumProcesses(listed, room * sizeof(DWORD), &bytes))
+        return false;
+    count = bytes / sizeof(DWORD);
+    for (uint32_t i = 0; i < count; ++i)
+        ids[i] = listed[i];
+    return true;
+}
+
+ProcessHandle OpenProcessForQuery(uint32_t id) {
+    return OpenProcess(kProcessQueryInformation, FALSE, id);
+}
+
+void EnableDebugPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token))
+        return;
+    TOKEN_PRIVILEGES privileges{};
+    static_assert(sizeof privileges == 16, "one privilege entry");
+    privileges.PrivilegeCount = 1;
+    if (LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr);
+    }
+    CloseHandle(token);
+}
+
+void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size) {
+    // A failed read (too small a buffer among them) must not leave a cut name.
+    if (K32GetProcessImageFileNameA(process, name, size) == 0)
+        name[0] = '\0';
+}
+
+void CloseProcess(ProcessHandle process) {
+    CloseHandle(process);
+}
+
+} // namespace goz::platform
