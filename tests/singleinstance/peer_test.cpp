@@ -1,264 +1,246 @@
-// The single-instance peer against the protocol's other side: names, lock,
-// frames and acknowledgement, waits, and what a crashed instance leaves.
+// The single-instance peer against the other side of its protocol: names,
+// lock, frames and acknowledgement, waits, and what a crashed instance leaves.
 #include "singleinstance/qtlocalpeer.h"
-#include "tests/singleinstance/lock_holder.h"
-#include "tests/singleinstance/peer_support.h"
+#include "tests/support/subprocess.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtCore/qtestsupport_core.h>
 
+#include <future>
 #include <memory>
 #include <unistd.h>
 
-using goz::platform::LockKind;
-using goztest::ElapsedMs;
-using goztest::EnsureApplication;
-using goztest::Frame;
-using goztest::kMarker;
-using goztest::LockHolder;
-using goztest::PrivateTemp;
-using goztest::RawClient;
-using goztest::RawServer;
-using goztest::StandIn;
-using goztest::WaitUntil;
-
 namespace {
 
-QString User() {
-    return QString::number(getuid(), 16);
+const QString kId = QStringLiteral("Quiltara");
+const QString kMarker = QStringLiteral("----------<::>-GoZ");
+const QString kUser = QString::number(getuid(), 16);
+const QByteArray kFrame = QByteArray("\x00\x00\x00\x12", 4) + "----------<::>-GoZ";
+
+QStringList Lines(const QString& path) {
+    std::string text = goztest::ReadFile(path.toStdString());
+    return QString::fromStdString(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QString LockFileOf(const QString& appId) {
-    return QDir::tempPath() + QLatin1Char('/') + QtLocalPeer::socketNameFor(appId) +
-           QLatin1String("-lockfile");
+void WritePieces(QLocalSocket& socket, const QList<QByteArray>& pieces) {
+    for (int i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            QThread::msleep(100);
+        socket.write(pieces[i]);
+        socket.waitForBytesWritten(1000);
+    }
 }
 
-class PeerTest : public testing::Test {
+// A bare sender: writes `pieces` 100 ms apart, then leaves (`ms` 0), or reads the
+// answer until the receiver closes; a receiver silent for `ms` is at fault.
+QByteArray Exchange(const QString& name, const QList<QByteArray>& pieces, int ms) {
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(3000))
+        return "not connected";
+    WritePieces(socket, pieces);
+    QByteArray answer;
+    while (ms > 0 && answer.size() < 3 && socket.waitForReadyRead(ms))
+        answer += socket.readAll();
+    bool stuck = ms > 0 && answer.size() < 3 && socket.state() == QLocalSocket::ConnectedState;
+    return stuck ? "neither answered nor closed" : answer;
+}
+
+// Each case in its own temporary folder, so that its lock file and socket
+// meet nobody else's. Short, because a socket path must fit in about 100 bytes.
+class Peer : public testing::Test {
 protected:
-    void SetUp() override { EnsureApplication(); }
-    PrivateTemp temp;
+    void SetUp() override {
+        static int argc = 1;
+        static char arg0[] = "peer_test";
+        static char* argv[] = {arg0, nullptr};
+        [[maybe_unused]] static auto* app = new QCoreApplication(argc, argv);
+        ASSERT_TRUE(temp.isValid());
+        qputenv("TMPDIR", temp.path().toLocal8Bit());
+    }
+    void TearDown() override {
+        standIn.kill();
+        standIn.waitForFinished();
+    }
+    QString file(const QString& base) const { return temp.filePath(base); }
+    // The stand-in's settings, which whatever is started from here inherits.
+    void configure(const char* mode, int messages = 0, const char* toStdout = "off") {
+        qputenv("QUILTARA_STANDIN_LOG", file("log").toLocal8Bit());
+        qputenv("QUILTARA_STANDIN_MODE", mode);
+        qputenv("QUILTARA_STANDIN_MESSAGES", QByteArray::number(messages));
+        qputenv("QUILTARA_STANDIN_SECONDS", "30");
+        qputenv("QUILTARA_STANDIN_STDOUT", toStdout);
+    }
+    void startStandIn() { standIn.start(QStringLiteral(QUILTARA_STANDIN), {kMarker}); }
+    bool logged(const QString& line) {
+        return QTest::qWaitFor([&] { return Lines(file("log")).contains(line); }, 10000);
+    }
+
+    QTemporaryDir temp{QStringLiteral("/tmp/gozpeer-XXXXXX")};
+    const QString name = QtLocalPeer::socketNameFor(kId);
+    QProcess standIn;
 };
 
 } // namespace
 
 TEST(PeerNames, FollowTheOtherSidesRules) {
-    // Checksums as Qt 5.15 computes them.
-    EXPECT_EQ(QtLocalPeer::socketNameFor(QStringLiteral("Quiltara")),
-              QStringLiteral("qtsingleapp-Quilta-6f28-") + User());
-    EXPECT_EQ(QtLocalPeer::socketNameFor(QStringLiteral("Tool 2")),
-              QStringLiteral("qtsingleapp-Tool-d65c-") + User());
-    EXPECT_EQ(QtLocalPeer::socketNameFor(QString()), QStringLiteral("qtsingleapp--0-") + User());
-    if (getuid() == 0) {
-        EXPECT_EQ(QtLocalPeer::socketNameFor(QStringLiteral("Quiltara")),
-                  QStringLiteral("qtsingleapp-Quilta-6f28-0"));
+    // Checksums as Qt 5.15 computes them; the suffix is the user id.
+    const char* const cases[][2] = {
+        {"Quiltara", "Quilta-6f28"}, {"Tool 2", "Tool-d65c"}, {"", "-0"}};
+    for (const auto& [id, middle] : cases) {
+        EXPECT_EQ(QtLocalPeer::socketNameFor(QString::fromUtf8(id)),
+                  QStringLiteral("qtsingleapp-") + QString::fromUtf8(middle) + '-' + kUser);
     }
-    // Only ASCII letters make the prefix, at most six of them.
+    // Only ASCII letters make the prefix, six at most.
     EXPECT_TRUE(QtLocalPeer::socketNameFor(QStringLiteral("a1b2c3d4e5f6g7h8"))
                     .startsWith(QStringLiteral("qtsingleapp-abcdef-")));
     EXPECT_TRUE(QtLocalPeer::socketNameFor(QStringLiteral("\u00dcn\u00efc\u00f6d\u00e9 9"))
                     .startsWith(QStringLiteral("qtsingleapp-ncd-")));
 }
 
-TEST_F(PeerTest, ClientCheckTakesTheLockAndHoldsItUntilThePeerDies) {
-    QString lockFile = temp.file(QStringLiteral("qtsingleapp-Quilta-6f28-") + User() +
-                                 QStringLiteral("-lockfile"));
-    QString socketFile = temp.file(QtLocalPeer::socketNameFor(QStringLiteral("Quiltara")));
-    auto peer = std::make_unique<QtLocalPeer>(nullptr, QStringLiteral("Quiltara"));
+TEST_F(Peer, HoldsTheLockUntilDestroyedThenHandsMessagesToTheStandIn) {
+    auto peer = std::make_unique<QtLocalPeer>(nullptr, kId);
+    QString lockFile = file(QStringLiteral("qtsingleapp-Quilta-6f28-") + kUser + "-lockfile");
     EXPECT_TRUE(QFileInfo::exists(lockFile)); // from construction on
-    EXPECT_FALSE(QFileInfo::exists(socketFile));
     ASSERT_FALSE(peer->isClient());
     EXPECT_FALSE(peer->isClient());
-    EXPECT_TRUE(QFileInfo::exists(socketFile));
-    LockHolder other(lockFile.toStdString(), LockKind::Write);
-    EXPECT_FALSE(other.holds());
-    other.release();
-
-    StandIn second(temp.file(QStringLiteral("log")));
-    EXPECT_EQ(second.waitForExit(10000), 2);
-    EXPECT_TRUE(second.lines().contains(QStringLiteral("lock: busy")));
-    // Holding the lock is not a reason to send.
-    EXPECT_FALSE(peer->sendMessage(kMarker, 2000));
-
+    EXPECT_FALSE(peer->sendMessage(kMarker, 2000)); // the instance does not send to itself
+    configure("answer", 0, "on");
+    goztest::RunResult busy = goztest::RunProgram(QUILTARA_STANDIN, {kMarker.toStdString()});
+    EXPECT_EQ(busy.exitCode, 2);
+    EXPECT_EQ(busy.output, "argv: " + kMarker.toStdString() + "\nlock: busy\n");
     peer.reset();
     EXPECT_TRUE(QFileInfo::exists(lockFile));
-    EXPECT_FALSE(QFileInfo::exists(socketFile));
-    LockHolder after(lockFile.toStdString(), LockKind::Write);
-    EXPECT_TRUE(after.holds());
+    EXPECT_FALSE(QFileInfo::exists(file(name)));
+
+    // Started in the background, as the bridge starts it, it lets go of the starter's
+    // output: the shell's output ends at once, not when the stand-in does.
+    QFile::remove(file("log"));
+    configure("answer", 3);
+    goztest::RunResult started = goztest::RunProgram(
+        "/bin/sh", {"-c", "\"$0\" \"$1\" &", QUILTARA_STANDIN, kMarker.toStdString()});
+    EXPECT_EQ(started.exitCode, 0);
+    EXPECT_EQ(started.output, "");
+    ASSERT_TRUE(logged("lock: held"));
+
+    QtLocalPeer client(nullptr, kId);
+    EXPECT_TRUE(client.isClient());
+    const QString large(300000, QLatin1Char('x')); // far more than one read brings
+    for (const QString& message : {kMarker, QStringLiteral("Gr\u00fc\u00dfe \u2713\nzwei"), large})
+        EXPECT_TRUE(client.sendMessage(message, 2000));
+    ASSERT_TRUE(logged("exit: messages"));
+    EXPECT_EQ(Lines(file("log")),
+              QStringList({"argv: " + kMarker, "lock: held", "message: " + kMarker,
+                           QStringLiteral("message: Gr\u00fc\u00dfe \u2713\\nzwei"),
+                           "message: " + large, "exit: messages"}));
 }
 
-TEST_F(PeerTest, LockHeldElsewhereWithoutListenerFailsAfterTwoAttempts) {
-    LockHolder other(LockFileOf(QStringLiteral("Quiltara")).toStdString(), LockKind::Write);
-    ASSERT_TRUE(other.holds());
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-    EXPECT_TRUE(peer.isClient());
-    auto start = std::chrono::steady_clock::now();
+TEST_F(Peer, SenderFramesTheMessageAndWantsAckInTime) {
+    configure("silent");
+    startStandIn();
+    ASSERT_TRUE(logged("lock: held"));
+    QtLocalPeer peer(nullptr, kId);
+    ASSERT_TRUE(peer.isClient());
+    // Connected, but no answer comes: one timeout, within the sum of all waits.
+    QElapsedTimer timer;
+    timer.start();
     EXPECT_FALSE(peer.sendMessage(kMarker, 2000));
-    long long elapsed = ElapsedMs(start);
-    EXPECT_GE(elapsed, 240);
-    EXPECT_LT(elapsed, 1500);
-}
+    EXPECT_GE(timer.elapsed(), 1900);
+    EXPECT_LE(timer.elapsed(), 6250);
 
-TEST_F(PeerTest, SenderWritesTheLengthPrefixedFrameAndWantsAck) {
-    LockHolder other(LockFileOf(QStringLiteral("Quiltara")).toStdString(), LockKind::Write);
-    ASSERT_TRUE(other.holds());
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-    QString name = QtLocalPeer::socketNameFor(QStringLiteral("Quiltara"));
-    const QByteArray markerFrame = QByteArray("\x00\x00\x00\x12", 4) + "----------<::>-GoZ";
-
+    // A bare receiving end in the silent stand-in's place; the lock stays with it.
+    QLocalServer::removeServer(name);
     struct Case {
+        QString message;
+        QByteArray frame;
         QList<QByteArray> reply;
         bool delivered;
     };
     const Case cases[] = {
-        {{"ack"}, true},  {{"ac", "k"}, true}, // an answer in pieces is still an answer
-        {{"nak"}, false}, {{"ac"}, false},     {{}, false},
+        {kMarker, kFrame, {"ack"}, true},
+        {QStringLiteral("Gr\u00fc\u00dfe"),
+         QByteArray("\x00\x00\x00\x07Gr\xc3\xbc\xc3\x9f\x65", 11),
+         {"ac", "k"}, // an answer in pieces is still an answer
+         true},
+        {kMarker, kFrame, {"nak"}, false},
+        {kMarker, kFrame, {"ac"}, false},
+        {kMarker, kFrame, {}, false}, // closed without a word
     };
     for (const Case& c : cases) {
-        RawServer server(name, c.reply);
-        ASSERT_TRUE(server.listening());
-        EXPECT_EQ(peer.sendMessage(kMarker, 1000), c.delivered) << c.reply.join('|').constData();
-        EXPECT_EQ(server.received(), markerFrame);
+        QLocalServer server;
+        ASSERT_TRUE(server.listen(name));
+        auto sent = std::async(std::launch::async, [&] {
+            QtLocalPeer sender(nullptr, kId);
+            return sender.sendMessage(c.message, 1000);
+        });
+        ASSERT_TRUE(server.waitForNewConnection(5000));
+        std::unique_ptr<QLocalSocket> socket(server.nextPendingConnection());
+        QByteArray frame;
+        while (frame.size() < c.frame.size() && socket->waitForReadyRead(3000))
+            frame += socket->readAll();
+        EXPECT_EQ(frame, c.frame);
+        WritePieces(*socket, c.reply);
+        if (c.reply.isEmpty())
+            socket.reset();
+        EXPECT_EQ(sent.get(), c.delivered) << c.reply.join('|').constData();
     }
 
-    RawServer server(name, {"ack"});
-    ASSERT_TRUE(server.listening());
-    EXPECT_TRUE(peer.sendMessage(QStringLiteral("Gr\u00fc\u00dfe"), 2000));
-    EXPECT_EQ(server.received(), Frame("Gr\xc3\xbc\xc3\x9f"
-                                       "e"));
-}
-
-TEST_F(PeerTest, MessagesReachTheRunningStandIn) {
-    StandIn::Settings settings;
-    settings.messages = 3;
-    StandIn standIn(temp.file(QStringLiteral("log")), settings);
-    ASSERT_TRUE(standIn.waitForLine(QStringLiteral("lock: held")));
-
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-    EXPECT_TRUE(peer.isClient());
-    EXPECT_TRUE(peer.sendMessage(kMarker, 2000));
-    EXPECT_TRUE(peer.sendMessage(QStringLiteral("Gr\u00fc\u00dfe \u2713\nzwei"), 2000));
-    // Far more than one read brings.
-    QString large(300000, QLatin1Char('x'));
-    EXPECT_TRUE(peer.sendMessage(large, 2000));
-    EXPECT_EQ(standIn.waitForExit(10000), 0);
-    EXPECT_EQ(standIn.lines(),
-              QStringList({QStringLiteral("argv: ") + kMarker, QStringLiteral("lock: held"),
-                           QStringLiteral("message: ") + kMarker,
-                           QStringLiteral("message: Gr\u00fc\u00dfe \u2713\\nzwei"),
-                           QStringLiteral("message: ") + large, QStringLiteral("exit: messages")}));
-}
-
-TEST_F(PeerTest, InstanceThatNeverAnswersTimesOut) {
-    StandIn::Settings settings;
-    settings.mode = QStringLiteral("silent");
-    StandIn standIn(temp.file(QStringLiteral("log")), settings);
-    ASSERT_TRUE(standIn.waitForLine(QStringLiteral("lock: held")));
-
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-    ASSERT_TRUE(peer.isClient());
-    auto start = std::chrono::steady_clock::now();
+    // Nobody listens: two connection attempts 250 ms apart, then it gives up.
+    timer.restart();
     EXPECT_FALSE(peer.sendMessage(kMarker, 2000));
-    long long elapsed = ElapsedMs(start);
-    EXPECT_GE(elapsed, 1900);
-    EXPECT_LE(elapsed, 6250);
-    EXPECT_FALSE(standIn.lines().contains(QStringLiteral("message: ") + kMarker));
+    EXPECT_GE(timer.elapsed(), 240);
+    EXPECT_LT(timer.elapsed(), 1500);
 }
 
-TEST_F(PeerTest, ReceiverAcknowledgesWholeFramesOnly) {
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
+TEST_F(Peer, TakesOverFromACrashedInstanceAndAcksWholeFramesOnly) {
+    configure("answer");
+    startStandIn();
+    ASSERT_TRUE(logged("lock: held"));
+    standIn.kill();
+    standIn.waitForFinished();
+    ASSERT_TRUE(QFileInfo::exists(file(name))); // its socket file is left behind
+    QtLocalPeer peer(nullptr, kId);
     ASSERT_FALSE(peer.isClient());
     QStringList received;
     QObject::connect(&peer, &QtLocalPeer::messageReceived,
                      [&](const QString& message) { received << message; });
-    QString name = QtLocalPeer::socketNameFor(QStringLiteral("Quiltara"));
-    QByteArray frame = Frame(kMarker.toUtf8());
 
     struct Case {
         const char* what;
         QList<QByteArray> pieces;
-        bool disconnect;
         QByteArray reply;
         QStringList messages;
+        int withinMs = 6000; // 0: the sender leaves at once
     };
     const Case cases[] = {
-        {"frame in pieces",
-         {frame.left(3), frame.mid(3, 10), frame.mid(13)},
-         false,
-         "ack",
-         {kMarker}},
-        {"empty message", {Frame("")}, false, "ack", {QString()}},
-        {"sender leaves mid-frame", {Frame(QByteArray(100, 'x')).left(14)}, true, "", {}},
-        {"huge length", {QByteArray("\xff\xff\xff\xff", 4) + "abc"}, false, "", {}},
-        {"sender leaves before the length", {QByteArray("\x00\x00", 2)}, true, "", {}},
-        {"whole frame after all that", {frame}, false, "ack", {kMarker}},
+        {"frame in pieces", {kFrame.left(3), kFrame.mid(3, 10), kFrame.mid(13)}, "ack", {kMarker}},
+        {"empty message", {QByteArray(4, '\0')}, "ack", {QString()}},
+        {"sender leaves mid-frame", {QByteArray("\x00\x00\x00\x64xx", 6)}, "", {}, 0},
+        {"sender leaves before the length", {QByteArray(2, '\0')}, "", {}, 0},
+        {"huge length, refused at once", {QByteArray(4, '\xff') + "abc"}, "", {}, 1500},
+        {"silent sender", {}, "", {}},
+        {"whole frame after all that", {kFrame}, "ack", {kMarker}},
     };
     for (const Case& c : cases) {
         received.clear();
-        RawClient client(name, c.pieces, c.disconnect);
-        ASSERT_TRUE(WaitUntil([&] { return client.done(); }, 10000)) << c.what;
-        WaitUntil([&] { return received.size() >= c.messages.size(); }, 1000);
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(client.connected()) << c.what;
-        EXPECT_EQ(client.reply(), c.reply) << c.what;
+        auto reply =
+            std::async(std::launch::async, [&] { return Exchange(name, c.pieces, c.withinMs); });
+        auto settled = [&] {
+            return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
+                   received.size() >= c.messages.size();
+        };
+        ASSERT_TRUE(QTest::qWaitFor(settled, 10000)) << c.what;
+        EXPECT_EQ(reply.get(), c.reply) << c.what;
         EXPECT_EQ(received, c.messages) << c.what;
     }
-}
-
-TEST_F(PeerTest, ReceiverGivesUpOnASilentSender) {
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-    ASSERT_FALSE(peer.isClient());
-    QString name = QtLocalPeer::socketNameFor(QStringLiteral("Quiltara"));
-    RawClient silent(name, {}, false, 5000);
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitUntil([&] { return silent.done(); }, 10000));
-    EXPECT_LT(ElapsedMs(start), 4000);
-    EXPECT_TRUE(silent.reply().isEmpty());
-
-    QStringList received;
-    QObject::connect(&peer, &QtLocalPeer::messageReceived,
-                     [&](const QString& message) { received << message; });
-    RawClient next(name, {Frame("next")}, false);
-    ASSERT_TRUE(WaitUntil([&] { return next.done() && !received.isEmpty(); }, 10000));
-    EXPECT_EQ(next.reply(), QByteArray("ack"));
-}
-
-TEST_F(PeerTest, NewInstanceTakesOverFromACrashedOne) {
-    StandIn crashed(temp.file(QStringLiteral("log")));
-    ASSERT_TRUE(crashed.waitForLine(QStringLiteral("lock: held")));
-    crashed.crash();
-    QString name = QtLocalPeer::socketNameFor(QStringLiteral("Quiltara"));
-    ASSERT_TRUE(QFileInfo::exists(temp.file(name))); // its socket file is left behind
-
-    goztest::WarningCatcher catcher;
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-    EXPECT_FALSE(peer.isClient());
-    EXPECT_TRUE(catcher.warnings().isEmpty()) << catcher.warnings().join('\n').toStdString();
-    QStringList received;
-    QObject::connect(&peer, &QtLocalPeer::messageReceived,
-                     [&](const QString& message) { received << message; });
-    RawClient client(name, {Frame(kMarker.toUtf8())}, false);
-    ASSERT_TRUE(WaitUntil([&] { return client.done() && !received.isEmpty(); }, 10000));
-    EXPECT_EQ(client.reply(), QByteArray("ack"));
-    EXPECT_EQ(received, QStringList{kMarker});
-}
-
-TEST(PeerWarnings, FailedListenIsReportedAndTheLockStillHeld) {
-    EnsureApplication();
-    PrivateTemp temp;
-    // A folder whose socket paths are too long for the system.
-    QString deep = temp.file(QString(120, QLatin1Char('d')));
-    ASSERT_TRUE(QDir().mkpath(deep));
-    qputenv("TMPDIR", deep.toLocal8Bit());
-    goztest::WarningCatcher catcher;
-    QtLocalPeer peer(nullptr, QStringLiteral("Quiltara"));
-    EXPECT_FALSE(peer.isClient());
-    ASSERT_EQ(catcher.warnings().size(), 1);
-    EXPECT_TRUE(catcher.warnings()[0].startsWith(
-        QStringLiteral("QtSingleCoreApplication: listen on local socket failed, ")))
-        << catcher.warnings()[0].toStdString();
-    LockHolder other(LockFileOf(QStringLiteral("Quiltara")).toStdString(), LockKind::Write);
-    EXPECT_FALSE(other.holds());
 }
