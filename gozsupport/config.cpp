@@ -37,8 +37,8 @@ enum class LoadResult { Loaded, Empty, Failed };
 // Reads the whole file. Anything that is not a plain file of a size we can
 // hold (a folder, a pipe, over 2 GiB, no memory) fails instead of aborting.
 LoadResult LoadWholeFile(const char* path, Buffer& data, size_t& size) {
-    File file(std::fopen(path, "rb"));
-    if (!file || !goz::platform::IsRegularFile(file.get()))
+    File file(goz::platform::OpenRegularFileForReading(path));
+    if (!file)
         return LoadResult::Failed;
     if (std::fseek(file.get(), 0, SEEK_END) != 0)
         return LoadResult::Failed;

@@ -6,8 +6,10 @@
 
 namespace goz::platform {
 
-// False for a folder, device or pipe: such a stream has no size to read.
-bool IsRegularFile(std::FILE* stream);
+// Opens `path` with mode "rb" when it is a plain file; null otherwise. A
+// folder, device or pipe has no size to read, and opening a pipe would wait
+// for a writer that may never come.
+std::FILE* OpenRegularFileForReading(const char* path);
 
 // The file that a write to `path` really changes, links followed, so a
 // replace keeps the link and rewrites what it points to.

@@ -2,14 +2,28 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace goz::platform {
 
-bool IsRegularFile(std::FILE* stream) {
+std::FILE* OpenRegularFileForReading(const char* path) {
+    // Non-blocking, so that a pipe is refused instead of waited on.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
     struct stat info {};
-    return fstat(fileno(stream), &info) == 0 && S_ISREG(info.st_mode);
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* stream = fdopen(fd, "rb");
+    if (!stream)
+        close(fd);
+    return stream;
 }
 
 std::string ResolveWriteTarget(const char* path) {

@@ -6,9 +6,14 @@
 
 namespace goz::platform {
 
-bool IsRegularFile(std::FILE* stream) {
+std::FILE* OpenRegularFileForReading(const char* path) {
+    std::FILE* stream = std::fopen(path, "rb");
     struct _stat64 info {};
-    return _fstat64(_fileno(stream), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+    if (stream && (_fstat64(_fileno(stream), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG)) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    return stream;
 }
 
 std::string ResolveWriteTarget(const char* path) {

@@ -5,6 +5,10 @@
 
 #include <string>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 using goztest::ScratchDir;
 using goztest::WriteFile;
 
@@ -106,6 +110,12 @@ TEST(ReadConfigVariable, FailureLeavesTheDestinationAlone) {
     WriteFile(dir.file("empty"), "");
     EXPECT_FALSE(ReadConfigString(dir.file("empty").c_str(), "P", dest.data(), 10));
     EXPECT_FALSE(ReadConfigString(dir.path().string().c_str(), "P", dest.data(), 10)); // a folder
+#if !defined(_WIN32)
+    // A pipe with no writer must be refused, not waited on.
+    ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadConfigString(dir.file("pipe").c_str(), "P", dest.data(), 10));
+    EXPECT_FALSE(WriteConfigVariable(dir.file("pipe").c_str(), "P", "x"));
+#endif
     WriteFile(dir.file("other"), "Q = 1\n");
     EXPECT_FALSE(ReadConfigString(dir.file("other").c_str(), "P", dest.data(), 10));
     EXPECT_EQ(dest, "untouched");
