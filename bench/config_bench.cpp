@@ -2,6 +2,7 @@
 // against reading the same file whole and counting its lines.
 #include "bench/ratio.h"
 #include "gozsupport/config.h"
+#include "tests/support/process_scratch.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,20 +22,7 @@ const std::string& ConfigFile(size_t size) {
     auto found = files.find(size);
     if (found != files.end())
         return found->second;
-    static const std::filesystem::path dir = [] {
-        auto made =
-            std::filesystem::temp_directory_path() / ("goz_bench_" + std::to_string(getpid()));
-        std::filesystem::create_directories(made);
-        return made;
-    }();
-    // Registered after `dir` exists, so it runs before `dir` is destroyed.
-    static const bool cleanup = [] {
-        return std::atexit([] {
-                   std::error_code ignored;
-                   std::filesystem::remove_all(dir, ignored);
-               }) == 0;
-    }();
-    (void)cleanup;
+    const std::filesystem::path& dir = goztest::ProcessScratchFolder("goz_bench_");
     std::string path = (dir / ("config_" + std::to_string(size) + ".txt")).string();
     std::string content;
     const std::string last = "PATH = \"C:\\Program Files\\Quiltara\\Quiltara.exe\"\r\n";

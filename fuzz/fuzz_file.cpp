@@ -1,4 +1,5 @@
 #include "fuzz/fuzz_file.h"
+#include "tests/support/process_scratch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,21 +9,8 @@
 namespace gozfuzz {
 
 const std::string& ScratchFile() {
-    static const std::filesystem::path dir = [] {
-        auto made =
-            std::filesystem::temp_directory_path() / ("gozfuzz-" + std::to_string(getpid()));
-        std::filesystem::create_directories(made);
-        return made;
-    }();
-    static const std::string path = (dir / "GoZ_Config.txt").string();
-    // libFuzzer ends by exit(); registered after `dir` exists, so it runs first.
-    static const bool cleanup = [] {
-        return std::atexit([] {
-                   std::error_code ignored;
-                   std::filesystem::remove_all(dir, ignored);
-               }) == 0;
-    }();
-    (void)cleanup;
+    static const std::string path =
+        (goztest::ProcessScratchFolder("gozfuzz-") / "GoZ_Config.txt").string();
     return path;
 }
 
