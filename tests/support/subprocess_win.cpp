@@ -35,17 +35,23 @@ void AppendQuoted(std::string& line, const std::string& argument) {
     line += '"';
 }
 
-} // namespace
-
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    RunResult result;
-    std::string path = WindowsPath(program);
+// The program and its arguments, each quoted, as one command line.
+std::string CommandLine(const std::string& path, const std::vector<std::string>& arguments) {
     std::string line;
     AppendQuoted(line, path);
     for (const std::string& argument : arguments) {
         line += ' ';
         AppendQuoted(line, argument);
     }
+    return line;
+}
+
+} // namespace
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    RunResult result;
+    std::string path = WindowsPath(program);
+    std::string line = CommandLine(path, arguments);
 
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -114,12 +120,7 @@ RunningProgram::RunningProgram(const std::string& program,
                                const std::vector<std::string>& arguments)
     : state(std::make_unique<State>()) {
     std::string path = WindowsPath(program);
-    std::string line;
-    AppendQuoted(line, path);
-    for (const std::string& argument : arguments) {
-        line += ' ';
-        AppendQuoted(line, argument);
-    }
+    std::string line = CommandLine(path, arguments);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     if (!CreatePipe(&readEnd, &state->input, &inherit, 0))
