@@ -5,13 +5,7 @@
 
 #include <filesystem>
 #include <string>
-
-#if defined(_WIN32)
-#include <process.h>
-#define getpid _getpid
-#else
 #include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 using goztest::ReadFile;
@@ -19,13 +13,10 @@ using goztest::ScratchDir;
 using goztest::WriteFile;
 
 TEST(WriteConfigVariable, RewritesKeepingOtherLinesByteForByte) {
-    struct Case {
-        const char* before;
-        const char* name;
-        const char* value;
+    const struct {
+        const char *before, *name, *value;
         const char* after; // "<false>:" and the untouched file when refused
-    };
-    const Case cases[] = {
+    } cases[] = {
         // Both old lines go, whatever their case; the new one stands last.
         {"PATH = a\r\nX=1\n\npath = b\nY = 2\n", "PATH", "c", "X=1\n\nY = 2\nPATH = c\n"},
         {"\r\n\nA = 1\r\n\r\nB=2\r", "C", "3", "\r\n\nA = 1\r\n\r\nB=2\rC = 3\n"},
@@ -33,14 +24,12 @@ TEST(WriteConfigVariable, RewritesKeepingOtherLinesByteForByte) {
         {"  c = old  \n\n\nA\n\n", "C", "new", "A\n\nC = new\n"},
         {"A = 1", "B", "2", "A = 1\nB = 2\n"},
         {"", "N", nullptr, "N = \n"},
-        {"", "N", "", "N = \n"},
         // What would break the file is refused.
         {"A = 1\n", "", "v", "<false>:A = 1\n"},
-        {"A = 1\n", nullptr, "v", "<false>:A = 1\n"},
         {"A = 1\n", "B", "two\nlines", "<false>:A = 1\n"},
         {"A = 1\n", "B\r", "v", "<false>:A = 1\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ScratchDir dir;
         std::string path = dir.file("c.txt");
         WriteFile(path, c.before);
@@ -54,11 +43,14 @@ TEST(WriteConfigVariable, RewritesKeepingOtherLinesByteForByte) {
 
 TEST(WriteConfigVariable, NeverCreatesAFileAndAFailedWriteKeepsTheOldOne) {
     ScratchDir dir;
-    EXPECT_FALSE(WriteConfigVariable(dir.file("missing.txt").c_str(), "A", "1"));
-    EXPECT_FALSE(goztest::Exists(dir.file("missing.txt")));
-    EXPECT_FALSE(WriteConfigVariable(dir.path().string().c_str(), "A", "1"));
-
     std::string path = dir.file("c.txt");
+    char dest[] = "untouched";
+    for (const std::string& none : {path, dir.path().string()}) { // missing, then a folder
+        EXPECT_FALSE(ReadConfigVariable(none.c_str(), "A", dest, sizeof dest)) << none;
+        EXPECT_FALSE(WriteConfigVariable(none.c_str(), "A", "1")) << none;
+    }
+    EXPECT_STREQ(dest, "untouched");
+    EXPECT_FALSE(goztest::Exists(path));
     WriteFile(path, "A = 1\n");
     // A folder where the new content would go: the write cannot even start.
     fs::create_directory(path + ".tmp" + std::to_string(getpid()));
@@ -73,16 +65,12 @@ TEST(WriteConfigVariable, NeverCreatesAFileAndAFailedWriteKeepsTheOldOne) {
 #endif
 }
 
-TEST(TypedWriters, FormatAndRoundTripThroughTheReaders) {
+TEST(TypedWriters, QuoteAndFormatTheirValues) {
     ScratchDir dir;
     std::string path = dir.file("c.txt");
     WriteFile(path, "");
-    for (bool value : {true, false}) {
-        ASSERT_TRUE(WriteConfigBool(path.c_str(), "B", value));
-        bool back = !value;
-        ASSERT_TRUE(ReadConfigBool(path.c_str(), "B", &back));
-        EXPECT_EQ(back, value);
-    }
+    ASSERT_TRUE(WriteConfigBool(path.c_str(), "B", true));
+    ASSERT_TRUE(WriteConfigBool(path.c_str(), "C", false));
     ASSERT_TRUE(WriteConfigInt(path.c_str(), "I", -2147483647 - 1));
     ASSERT_TRUE(WriteConfigString(path.c_str(), "S", "\"C:\\Program Files\\Q.exe\""));
     ASSERT_TRUE(WriteConfigFloat(path.c_str(), "F", 0.1f));
@@ -90,13 +78,8 @@ TEST(TypedWriters, FormatAndRoundTripThroughTheReaders) {
     ASSERT_TRUE(WriteConfigString(path.c_str(), "T", std::string(253, 'x').c_str()));
     // Cutting would drop the closing quote: refused whole.
     EXPECT_FALSE(WriteConfigString(path.c_str(), "U", std::string(254, 'x').c_str()));
-    EXPECT_EQ(ReadFile(path), "B = FALSE\nI = -2147483648\nS = \"\"C:\\Program Files\\Q.exe\"\"\n"
+    EXPECT_EQ(ReadFile(path), "B = TRUE\nC = FALSE\nI = -2147483648\n"
+                              "S = \"\"C:\\Program Files\\Q.exe\"\"\n"
                               "F = 0.100000\nG = 0.000000\nT = \"" +
                                   std::string(253, 'x') + "\"\n");
-    char text[64];
-    ASSERT_TRUE(ReadConfigString(path.c_str(), "S", text, sizeof text));
-    EXPECT_STREQ(text, "C:\\Program Files\\Q.exe");
-    float g = 5.0f;
-    ASSERT_TRUE(ReadConfigFloat(path.c_str(), "G", &g));
-    EXPECT_EQ(g, 0.0f);
 }
