@@ -1,35 +1,30 @@
-// The lookup's steps over a scripted process list. This file defines the
-// platform layer itself, so the linker takes none from the library; paths
-// are compared the Windows way, drive designator passed over, on every host.
+// The lookup's steps over a scripted process list. Defining the platform layer
+// here keeps the library's out of the link; paths compare the Windows way.
 #include "gozsupport/process.h"
 #include "gozsupport/process_platform.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
-#include <vector>
 
 namespace {
 
 struct FakeProcess {
-    uint32_t id;
     const char* image;
     bool opensPlain; // else only once the debug privilege is enabled
 };
 
-std::vector<FakeProcess> processes;
-bool listFails = false;
-bool privilegeEnabled = false;
-int privilegeAttempts = 0;
-int opened = 0;
-int openHandles = 0;
-
-void Reset(std::vector<FakeProcess> list) {
-    processes = std::move(list);
-    listFails = privilegeEnabled = false;
-    privilegeAttempts = opened = openHandles = 0;
-}
+const std::string kTool = R"(C:\Apps\Tool\Tool.exe)";
+const char* const kToolImage = R"(\Device\HarddiskVolume3\apps\tool\TOOL.EXE)";
+// A process's identifier is its place in the list, from 1.
+FakeProcess processes[] = {{R"(\Tool\Tool.exe)", true}, // shorter than kTool's compared part
+                           {kToolImage, false},
+                           {kToolImage, true},
+                           {kToolImage, true}};
+bool listFails = false, privilegeEnabled = false;
+int privilegeAttempts = 0, openHandles = 0;
 
 } // namespace
 
@@ -38,23 +33,17 @@ namespace goz::platform {
 const size_t DriveDesignatorLength = 2;
 
 bool ListProcessIds(uint32_t* ids, uint32_t capacity, uint32_t& count) {
-    count = 0;
-    for (const FakeProcess& process : processes) {
-        if (count < capacity)
-            ids[count++] = process.id;
-    }
+    for (count = 0; count < std::size(processes) && count < capacity; ++count)
+        ids[count] = count + 1;
     return !listFails;
 }
 
 ProcessHandle OpenProcessForQuery(uint32_t id) {
-    for (FakeProcess& process : processes) {
-        if (process.id == id && (process.opensPlain || privilegeEnabled)) {
-            ++opened;
-            ++openHandles;
-            return &process;
-        }
-    }
-    return nullptr;
+    FakeProcess& process = processes[id - 1];
+    if (!process.opensPlain && !privilegeEnabled)
+        return nullptr;
+    ++openHandles;
+    return &process;
 }
 
 void EnableDebugPrivilege() {
@@ -74,9 +63,6 @@ void CloseProcess(ProcessHandle) {
 
 namespace {
 
-const std::string kTool = R"(C:\Apps\Tool\Tool.exe)";
-const char* const kToolImage = R"(\Device\HarddiskVolume3\apps\tool\TOOL.EXE)";
-
 uint32_t Lookup(std::string path, bool& privilegeTried) {
     uint32_t id = 12345;
     bool found = FindProcessByImagePath(path.data(), id, privilegeTried);
@@ -85,56 +71,46 @@ uint32_t Lookup(std::string path, bool& privilegeTried) {
     return id;
 }
 
-TEST(ProcessLookupSteps, FirstMatchInListOrderWins) {
-    Reset({{4, R"(\Device\HarddiskVolume3\Tool.exe)", true},
-           {8, kToolImage, true},
-           {9, kToolImage, true}});
-    bool tried = false;
-    EXPECT_EQ(Lookup(kTool, tried), 8U);
-    EXPECT_EQ(opened, 2) << "later processes are not opened";
-    EXPECT_FALSE(tried);
-}
-
+// Process 2 opens only with the privilege: finding it shows the attempt was made.
 TEST(ProcessLookupSteps, TriesTheDebugPrivilegeOncePerFlag) {
-    Reset({{4, "", false}, {8, kToolImage, true}});
     bool tried = false;
-    EXPECT_EQ(Lookup(kTool, tried), 8U);
+    EXPECT_EQ(Lookup(R"(C:\Tool\Tool.exe)", tried), 1U);
+    EXPECT_FALSE(tried) << "no process refused before the match";
+    EXPECT_EQ(Lookup(kTool, tried), 2U);
     EXPECT_TRUE(tried);
-    EXPECT_EQ(opened, 2) << "4 opened on the second try";
     privilegeEnabled = false;
-    EXPECT_EQ(Lookup(kTool, tried), 8U);
-    EXPECT_EQ(privilegeAttempts, 1);
-
+    EXPECT_EQ(Lookup(kTool, tried), 3U) << "the first match in list order";
     bool ownTried = false;
-    EXPECT_EQ(Lookup(kTool, ownTried), 8U);
+    EXPECT_EQ(Lookup(kTool, ownTried), 2U);
     EXPECT_EQ(privilegeAttempts, 2);
 
     // The two-argument form keeps the library's own flag across calls.
-    for (int call = 0; call < 2; ++call) {
+    for (uint32_t expected : {2U, 3U}) {
         privilegeEnabled = false;
         std::string path = kTool;
         uint32_t id = 0;
         EXPECT_TRUE(FindProcessByImagePath(path.data(), id));
+        EXPECT_EQ(id, expected);
     }
     EXPECT_EQ(privilegeAttempts, 3);
 }
 
 TEST(ProcessLookupSteps, EmptyTailOrMissingListFindsNothing) {
-    Reset({{4, "", true}, {8, R"(\Device\HarddiskVolume1\x)", true}});
     bool tried = false;
-    EXPECT_EQ(Lookup("C:", tried), 0U);
-    std::string path = "C\\";
+    // Nothing left to compare: every image would end with it.
+    for (const char* path : {"", "C", "C:"})
+        EXPECT_EQ(Lookup(path, tried), 0U) << path;
     uint32_t id = 1;
-    EXPECT_FALSE(FindProcessByImagePath(path.data(), id, tried));
-    EXPECT_EQ(path, "C/") << "the list was had, so the path is rewritten";
-    EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(FindProcessByImagePath(nullptr, id, tried));
+    EXPECT_EQ(id, 0U);
 
     listFails = true;
-    path = kTool;
+    std::string path = kTool;
     id = 1;
     EXPECT_FALSE(FindProcessByImagePath(path.data(), id, tried));
     EXPECT_EQ(id, 0U);
     EXPECT_EQ(path, kTool) << "no list, no rewrite";
+    listFails = false;
 }
 
 } // namespace

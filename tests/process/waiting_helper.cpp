@@ -1,5 +1,4 @@
-// Stays running until its standard input ends or it is killed, so that tests
-// have a process of a known executable to look for.
+// Runs until its standard input ends: a process of a known executable to look for.
 #include <cstdio>
 
 int main() {
