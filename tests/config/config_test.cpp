@@ -34,6 +34,9 @@ TEST(ReadConfigVariable, LinesNamesBlanksQuotesAndCuts) {
         {"P = abcdef", "P", "abc", false, 4},
         {"P = abc", "P", "<false>", false, 0},
         {"P = " + v300, "P", v300.substr(0, 255), true},
+        // Names in the file compare on their first 511 bytes; a NUL does not end the scan.
+        {std::string(600, 'N') + " = v", std::string(511, 'N'), "v"},
+        {std::string("P = a\0b\nQ = 2", 13), "Q", "2"},
     };
     for (const auto& c : cases) {
         WriteFile(path, c.content);
