@@ -21,15 +21,15 @@
 
 using goz::platform::LockKind;
 
-#if !defined(_WIN32)
-
 namespace {
+
+#if !defined(_WIN32)
 
 // Another process: a forked child that takes the other side's lock on `path`,
 // fcntl over the whole file without waiting, and keeps it until it is killed.
 pid_t TheirLock(const std::string& path, bool& held) {
-    held = false;
     int ready[2];
+    held = false;
     if (pipe(ready) != 0)
         return -1;
     pid_t child = fork();
@@ -56,8 +56,6 @@ void Kill(pid_t child) {
         waitpid(child, nullptr, 0);
 }
 
-} // namespace
-
 TEST(WholeFileLock, MeetsTheOtherSidesLockBothWays) {
     goztest::ScratchDir dir;
     std::string path = dir.file("lockfile");
@@ -80,8 +78,6 @@ TEST(WholeFileLock, MeetsTheOtherSidesLockBothWays) {
 
 #else
 
-namespace {
-
 const std::wstring kPath = L"c:/users/public/qtsingleapp-quilta-6f28-1-lockfile";
 const std::wstring kMutex = L"QtLockedFile mutex " + kPath;
 
@@ -93,10 +89,7 @@ bool OnOtherThread(const std::function<bool()>& act) {
 }
 
 bool OtherGets(LockKind kind) {
-    return OnOtherThread([kind] {
-        goz::platform::MutexLock lock(kPath);
-        return lock.lock(kind, false);
-    });
+    return OnOtherThread([kind] { return goz::platform::MutexLock(kPath).lock(kind, false); });
 }
 
 // Held also when found abandoned: a lock must be given back, not dropped.
@@ -113,9 +106,7 @@ bool MutexHeld(const std::wstring& name) {
     });
 }
 
-} // namespace
-
-TEST(MutexLock, WriterKeepsAllOutAndReadersKeepWritersOut) {
+TEST(MutexLock, WriterKeepsAllOutUntilItUnlocksOrDies) {
     goz::platform::MutexLock lock(kPath);
     ASSERT_TRUE(lock.lock(LockKind::Write, false));
     EXPECT_TRUE(MutexHeld(kMutex));
@@ -123,46 +114,33 @@ TEST(MutexLock, WriterKeepsAllOutAndReadersKeepWritersOut) {
     EXPECT_FALSE(OtherGets(LockKind::Read));
     lock.unlock();
     EXPECT_FALSE(MutexHeld(kMutex));
+    for (LockKind kind : {LockKind::Read, LockKind::Write}) {
+        ASSERT_TRUE(OnOtherThread([&] { return lock.lock(kind, false); })); // then the thread ends
+        EXPECT_TRUE(OtherGets(LockKind::Write));
+    }
+}
 
-    goz::platform::MutexLock second(kPath);
-    ASSERT_TRUE(lock.lock(LockKind::Read, false));
-    ASSERT_TRUE(second.lock(LockKind::Read, false));
-    EXPECT_TRUE(MutexHeld(kMutex + L"0"));
-    EXPECT_TRUE(MutexHeld(kMutex + L"1"));
-    EXPECT_FALSE(MutexHeld(kMutex)); // readers let go of it once they have a slot
-
-    // Slot 0 free but still there: a writer takes it, fails on slot 1 and
-    // must give back both it and the writer mutex before it answers.
-    HANDLE keepSlot = OpenMutexW(SYNCHRONIZE, FALSE, (kMutex + L"0").c_str());
-    ASSERT_NE(keepSlot, nullptr);
-    lock.unlock();
-    EXPECT_TRUE(OnOtherThread([] {
-        goz::platform::MutexLock writer(kPath);
-        return !writer.lock(LockKind::Write, false) && !writer.isLocked() && !MutexHeld(kMutex) &&
-               !MutexHeld(kMutex + L"0");
-    }));
-    CloseHandle(keepSlot);
-    second.unlock();
-    EXPECT_TRUE(OtherGets(LockKind::Write));
-
-    // The other side's readers may hold any of slots 0 to 63.
+TEST(MutexLock, WriterMeetsTheOtherSidesReadersAndGivesBackAllOnFailure) {
+    // Readers may hold any of slots 0 to 63. Slot 0 is free but exists: a writer
+    // that then fails must give it back with the writer mutex.
+    HANDLE freeSlot = CreateMutexW(nullptr, FALSE, (kMutex + L"0").c_str());
+    ASSERT_NE(freeSlot, nullptr);
     const std::pair<int, bool> slots[] = {{5, false}, {63, false}, {64, true}};
     for (auto [slot, writerGets] : slots) {
         HANDLE reader = CreateMutexW(nullptr, TRUE, (kMutex + std::to_wstring(slot)).c_str());
         ASSERT_NE(reader, nullptr);
-        EXPECT_EQ(OtherGets(LockKind::Write), writerGets) << slot;
+        EXPECT_TRUE(OnOtherThread([writerGets = writerGets] {
+            goz::platform::MutexLock writer(kPath);
+            bool got = writer.lock(LockKind::Write, false);
+            return got == writerGets && writer.isLocked() == got && MutexHeld(kMutex) == got &&
+                   MutexHeld(kMutex + L"0") == got;
+        })) << slot;
         ReleaseMutex(reader);
         CloseHandle(reader);
     }
-}
-
-TEST(MutexLock, LockOfADeadHolderIsFree) {
-    for (LockKind kind : {LockKind::Read, LockKind::Write}) {
-        goz::platform::MutexLock dead(kPath);
-        ASSERT_TRUE(OnOtherThread([&] { return dead.lock(kind, false); }));
-        goz::platform::MutexLock lock(kPath);
-        EXPECT_TRUE(lock.lock(LockKind::Write, false));
-    }
+    CloseHandle(freeSlot);
 }
 
 #endif
+
+} // namespace
