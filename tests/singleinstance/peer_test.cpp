@@ -1,5 +1,5 @@
-// The single-instance peer against the other side of its protocol: lock,
-// frames and acknowledgement, and waits.
+// The single-instance peer against the other side of its protocol: names,
+// lock, frames and acknowledgement, and waits.
 #include "singleinstance/qtlocalpeer.h"
 #include "tests/support/subprocess.h"
 
@@ -81,6 +81,21 @@ protected:
 };
 
 } // namespace
+
+TEST(PeerNames, FollowTheOtherSidesRules) {
+    // Checksums as Qt 5.15 computes them; the suffix is the user id.
+    const char* const cases[][2] = {
+        {"Quiltara", "Quilta-6f28"}, {"Tool 2", "Tool-d65c"}, {"", "-0"}};
+    for (const auto& [id, middle] : cases) {
+        EXPECT_EQ(QtLocalPeer::socketNameFor(QString::fromUtf8(id)),
+                  QStringLiteral("qtsingleapp-") + QString::fromUtf8(middle) + '-' + kUser);
+    }
+    // Only ASCII letters make the prefix, six at most.
+    EXPECT_TRUE(QtLocalPeer::socketNameFor(QStringLiteral("a1b2c3d4e5f6g7h8"))
+                    .startsWith(QStringLiteral("qtsingleapp-abcdef-")));
+    EXPECT_TRUE(QtLocalPeer::socketNameFor(QStringLiteral("\u00dcn\u00efc\u00f6d\u00e9 9"))
+                    .startsWith(QStringLiteral("qtsingleapp-ncd-")));
+}
 
 TEST_F(Peer, HoldsTheLockFromTheFirstCheckUntilDestroyed) {
     auto peer = std::make_unique<QtLocalPeer>(nullptr, kId);
