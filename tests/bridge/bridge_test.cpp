@@ -17,9 +17,13 @@ TEST(BridgeExitStatus, KeepsSuccessAndTheMissingPathApartInEightBits) {
         EXPECT_EQ(ProcessExitStatus(code), status) << code;
 }
 
+// The peer opens its lock file before anything else, even before an option.
 TEST_F(Bridge, WithoutAReadablePathEndsWith32767) {
+    ASSERT_EQ(goztest::RunProgram(GOZ_BRIDGE, {"--help"}).exitCode, 0);
+    EXPECT_TRUE(goztest::Exists(lockFile()));
+    fs::remove(lockFile());
     EXPECT_EQ(bridge(), kNoPath);
-    EXPECT_TRUE(goztest::Exists(lockFile())); // the peer opens it before anything else
+    EXPECT_TRUE(goztest::Exists(lockFile()));
 }
 
 TEST_F(Bridge, FailedStartEndsWithItsErrno) {
@@ -30,6 +34,20 @@ TEST_F(Bridge, FailedStartEndsWithItsErrno) {
         configure(path.string());
         EXPECT_EQ(bridge(), code) << path;
     }
+}
+
+// The message goes out, but no "ack" comes back: a failure, within both waits.
+TEST_F(Bridge, HostThatNeverAnswersFailsInTimeAndNoSecondHostStarts) {
+    fs::path host = installHost(temp / "Quiltara");
+    setting("QUILTARA_STANDIN_MODE", "silent");
+    goztest::RunningProgram running(host.string(), {});
+    ASSERT_TRUE(logged("lock: held"));
+    int status = bridge();
+    EXPECT_GT(status, 0);
+    EXPECT_NE(status, kSuccess);
+    EXPECT_NE(status, kNoPath);
+    EXPECT_LT(took, 7.5);
+    EXPECT_EQ(hosts().size(), 1u);
 }
 
 // With the lock file and the socket file that a killed Quiltara leaves behind.
