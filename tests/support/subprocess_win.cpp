@@ -46,12 +46,29 @@ std::string CommandLine(const std::string& path, const std::vector<std::string>&
     return line;
 }
 
+// Starts `program` with the given standard input and output, every inheritable
+// handle inherited; the child's first thread handle is closed at once.
+bool Start(const std::string& program, const std::vector<std::string>& arguments, HANDLE input,
+           HANDLE output, PROCESS_INFORMATION& process) {
+    std::string path = WindowsPath(program);
+    std::string line = CommandLine(path, arguments);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    return true;
+}
+
 } // namespace
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
     RunResult result;
-    std::string path = WindowsPath(program);
-    std::string line = CommandLine(path, arguments);
 
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -62,15 +79,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process{};
-    BOOL started = CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process);
+    bool started = Start(program, arguments, GetStdHandle(STD_INPUT_HANDLE), writeEnd, process);
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);
@@ -86,7 +96,6 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     result.exitCode = static_cast<int32_t>(code);
-    CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return result;
 }
@@ -119,27 +128,16 @@ struct RunningProgram::State {
 RunningProgram::RunningProgram(const std::string& program,
                                const std::vector<std::string>& arguments)
     : state(std::make_unique<State>()) {
-    std::string path = WindowsPath(program);
-    std::string line = CommandLine(path, arguments);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     if (!CreatePipe(&readEnd, &state->input, &inherit, 0))
         return;
     SetHandleInformation(state->input, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = readEnd;
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    BOOL created = CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process);
+    bool created = Start(program, arguments, readEnd, GetStdHandle(STD_OUTPUT_HANDLE), process);
     CloseHandle(readEnd);
     if (!created)
         return;
-    CloseHandle(process.hThread);
     state->process = process.hProcess;
     state->id = process.dwProcessId;
 }
