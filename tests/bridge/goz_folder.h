@@ -101,6 +101,15 @@ protected:
         EXPECT_EQ(run.output, "");
         return run.exitCode;
     }
+    // The bridge against a host that does not take its message: a system error
+    // code, neither success nor the missing path, within `seconds`.
+    void expectFailedSend(double seconds) {
+        int status = bridge();
+        EXPECT_GT(status, 0);
+        EXPECT_NE(status, kSuccess);
+        EXPECT_NE(status, kNoPath);
+        EXPECT_LT(took, seconds);
+    }
     // The peer's socket for "Quiltara"; the lock file adds "-lockfile".
     fs::path socketFile() const {
         char name[64];
