@@ -1,8 +1,11 @@
 # Shared by the scripts: where things are, and the Wine set-up.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# Configures and builds one preset.
+# Configures and builds one preset; the Windows one first needs its Qt.
 build_preset() {
+    if [[ $1 == windows-mingw ]]; then
+        bash "$root/scripts/setup-qt-mingw.sh" || return 1
+    fi
     cmake --preset "$1" >/dev/null
     cmake --build --preset "$1"
 }
