@@ -230,10 +230,10 @@ bool ReadRecordData(std::FILE* stream, const GoZRecordHeader* header, void* buff
 bool SkipRecordData(std::FILE* stream, const GoZRecordHeader* header) {
     if (!stream || !header)
         return false;
-    if (header->type == 0)
-        return true;
+    // Type 0 is written with size 0: nothing to skip. Any other size below 16
+    // would move back and make a reader meet the same header again.
     if (header->size < kRecordHeaderSize)
-        return false;
+        return header->type == 0;
     return MoveForward(stream, header->size - kRecordHeaderSize);
 }
 
