@@ -1,9 +1,10 @@
 #include "gozsupport/config.h"
 
 #include "gozsupport/file_platform.h"
+#include "gozsupport/nocase.h"
 
-#include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -176,18 +177,7 @@ bool WriteAll(std::FILE* file, const void* bytes, size_t length) {
 } // namespace
 
 int CompareNoCase(const char* a, const char* b) {
-    if (!a)
-        return b ? -1 : 0;
-    if (!b)
-        return 1;
-    for (;; ++a, ++b) {
-        int ca = std::tolower(static_cast<unsigned char>(*a));
-        int cb = std::tolower(static_cast<unsigned char>(*b));
-        if (ca != cb)
-            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
-        if (ca == 0)
-            return 0;
-    }
+    return goz::CompareFolded(a, b, SIZE_MAX);
 }
 
 bool ReadConfigVariable(const char* path, const char* name, char* dest, int32_t destSize) {
@@ -251,7 +241,7 @@ bool ReadConfigFloat(const char* path, const char* name, float* out) {
     char text[kTypedBufferSize];
     if (!out || !ReadConfigVariable(path, name, text, kTypedBufferSize))
         return false;
-    std::sscanf(text, "%f", out);
+    goz::platform::ScanFloat(text, out); // no number: output kept, still true
     return true;
 }
 
@@ -332,8 +322,8 @@ bool WriteConfigBool(const char* path, const char* name, bool value) {
 
 bool WriteConfigFloat(const char* path, const char* name, float value) {
     char text[kTypedBufferSize];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
-    return WriteConfigVariable(path, name, text);
+    return goz::platform::FormatFloat(text, sizeof text, static_cast<double>(value)) &&
+           WriteConfigVariable(path, name, text);
 }
 
 bool WriteConfigInt(const char* path, const char* name, int32_t value) {

@@ -1,4 +1,4 @@
-// The few file operations that C's stdio cannot do portably.
+// What C's stdio cannot do portably for config files.
 #pragma once
 
 #include <cstdio>
@@ -20,5 +20,12 @@ std::string TemporaryPathBeside(const std::string& target);
 
 // Puts `from` in place of `to` in one step; `to` keeps its permissions.
 bool ReplaceFileWith(const std::string& from, const std::string& to);
+
+// snprintf and sscanf with "%f", in the C locale whatever the process locale
+// is: the file format has a decimal point, never the user's decimal comma.
+// FormatFloat answers false when the text does not fit; ScanFloat answers
+// whether a number was read, and leaves `out` alone when none was.
+bool FormatFloat(char* text, size_t size, double value);
+bool ScanFloat(const char* text, float* out);
 
 } // namespace goz::platform

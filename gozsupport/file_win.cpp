@@ -1,6 +1,7 @@
 #include "gozsupport/file_platform.h"
 
 #include <io.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -27,6 +28,21 @@ std::string TemporaryPathBeside(const std::string& target) {
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// The C locale, handed to the _l functions so the process locale stays as it is.
+static _locale_t CLocale() {
+    static const _locale_t c = _create_locale(LC_ALL, "C");
+    return c;
+}
+
+bool FormatFloat(char* text, size_t size, double value) {
+    int length = CLocale() ? _snprintf_l(text, size, "%f", CLocale(), value) : -1;
+    return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+bool ScanFloat(const char* text, float* out) {
+    return CLocale() && _sscanf_l(text, "%f", CLocale(), out) == 1;
 }
 
 } // namespace goz::platform
