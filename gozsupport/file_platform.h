@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
 
 namespace goz::platform {
 
@@ -11,15 +10,8 @@ namespace goz::platform {
 // for a writer that may never come.
 std::FILE* OpenRegularFileForReading(const char* path);
 
-// The file that a write to `path` really changes, links followed, so a
-// replace keeps the link and rewrites what it points to.
-std::string ResolveWriteTarget(const char* path);
-
-// A name beside `target` for new content, unique to this process.
-std::string TemporaryPathBeside(const std::string& target);
-
-// Puts `from` in place of `to` in one step; `to` keeps its permissions.
-bool ReplaceFileWith(const std::string& from, const std::string& to);
+// Cuts `file` to `length` bytes; its buffered output must be flushed first.
+bool TruncateFile(std::FILE* file, size_t length);
 
 // snprintf and sscanf with "%f", in the C locale whatever the process locale
 // is: the file format has a decimal point, never the user's decimal comma.

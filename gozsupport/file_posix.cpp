@@ -1,7 +1,5 @@
 #include "gozsupport/file_platform.h"
 
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <locale.h>
 #include <sys/stat.h>
@@ -27,22 +25,8 @@ std::FILE* OpenRegularFileForReading(const char* path) {
     return stream;
 }
 
-std::string ResolveWriteTarget(const char* path) {
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) != nullptr)
-        return resolved;
-    return path;
-}
-
-std::string TemporaryPathBeside(const std::string& target) {
-    return target + ".tmp" + std::to_string(getpid());
-}
-
-bool ReplaceFileWith(const std::string& from, const std::string& to) {
-    struct stat info {};
-    if (stat(to.c_str(), &info) == 0)
-        chmod(from.c_str(), info.st_mode & 07777);
-    return std::rename(from.c_str(), to.c_str()) == 0;
+bool TruncateFile(std::FILE* file, size_t length) {
+    return ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
 }
 
 // The C locale, set for this thread alone around one conversion.

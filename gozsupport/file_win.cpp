@@ -3,7 +3,6 @@
 #include <io.h>
 #include <locale.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 namespace goz::platform {
 
@@ -17,17 +16,8 @@ std::FILE* OpenRegularFileForReading(const char* path) {
     return stream;
 }
 
-std::string ResolveWriteTarget(const char* path) {
-    return path;
-}
-
-std::string TemporaryPathBeside(const std::string& target) {
-    return target + ".tmp" + std::to_string(GetCurrentProcessId());
-}
-
-bool ReplaceFileWith(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool TruncateFile(std::FILE* file, size_t length) {
+    return _chsize_s(_fileno(file), static_cast<__int64>(length)) == 0;
 }
 
 // The C locale, handed to the _l functions so the process locale stays as it is.
