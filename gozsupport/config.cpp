@@ -173,7 +173,7 @@ bool WriteAll(std::FILE* file, const void* bytes, size_t length) {
     return length == 0 || std::fwrite(bytes, 1, length, file) == length;
 }
 
-// Writes `bytes` over a file just opened with "r+b" and cuts it to their length.
+// Writes `bytes` over a file just opened for rewriting and cuts it to their length.
 bool Overwrite(std::FILE* file, const char* bytes, size_t length) {
     return WriteAll(file, bytes, length) && std::fflush(file) == 0 &&
            goz::platform::TruncateFile(file, length);
@@ -311,13 +311,13 @@ bool WriteConfigVariable(const char* path, const char* name, const char* value) 
 
     // The file itself is rewritten, never replaced: its links, owner, mode and
     // attributes stay, and a file that may not be written is refused.
-    File file(std::fopen(path, "r+b"));
+    File file(goz::platform::OpenFileForRewriting(path));
     if (!file)
         return false;
     bool written = Overwrite(file.get(), out, length);
     written = std::fclose(file.release()) == 0 && written;
     if (!written) {
-        file.reset(std::fopen(path, "r+b"));
+        file.reset(goz::platform::OpenFileForRewriting(path));
         if (file)
             Overwrite(file.get(), old.get(), size);
     }

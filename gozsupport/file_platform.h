@@ -10,6 +10,10 @@ namespace goz::platform {
 // for a writer that may never come.
 std::FILE* OpenRegularFileForReading(const char* path);
 
+// Opens the existing file `path` with mode "r+b" to rewrite it; null when it
+// may not be written. Never creates it.
+std::FILE* OpenFileForRewriting(const char* path);
+
 // Cuts `file` to `length` bytes; its buffered output must be flushed first.
 bool TruncateFile(std::FILE* file, size_t length);
 

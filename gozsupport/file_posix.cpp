@@ -25,6 +25,10 @@ std::FILE* OpenRegularFileForReading(const char* path) {
     return stream;
 }
 
+std::FILE* OpenFileForRewriting(const char* path) {
+    return std::fopen(path, "r+b");
+}
+
 bool TruncateFile(std::FILE* file, size_t length) {
     return ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
 }

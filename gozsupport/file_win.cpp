@@ -3,6 +3,7 @@
 #include <io.h>
 #include <locale.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 namespace goz::platform {
 
@@ -14,6 +15,15 @@ std::FILE* OpenRegularFileForReading(const char* path) {
         return nullptr;
     }
     return stream;
+}
+
+std::FILE* OpenFileForRewriting(const char* path) {
+    // Asked as well as enforced: Wine run by root opens a read-only file for
+    // writing all the same.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return nullptr;
+    return std::fopen(path, "r+b");
 }
 
 bool TruncateFile(std::FILE* file, size_t length) {
