@@ -20,17 +20,17 @@ using goztest::ScratchDir;
 using goztest::WriteFile;
 
 #if !defined(_WIN32)
-// Exit code of a child that writes B: 0 written, 1 refused, 2 not set up. It
-// may not make files larger than `limit`, and runs as nobody when `nobody`.
-int WriteInChild(const std::string& path, bool nobody, rlim_t limit = RLIM_INFINITY) {
+// A child's WriteConfigVariable of B: 0 written, 1 refused, 2 not set up.
+// Files may not grow past `limit`; root, who may write any file, drops to
+// nobody when `nobody`, who must still read this one.
+static int WriteInChild(const std::string& path, bool nobody, rlim_t limit = RLIM_INFINITY) {
     pid_t child = fork();
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit size{limit, limit};
-        // Root may write any file: drop to nobody, who must still read this one.
+        bool drop = nobody && getuid() == 0;
         if (setrlimit(RLIMIT_FSIZE, &size) != 0 ||
-            (nobody && getuid() == 0 &&
-             (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) ||
+            (drop && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) ||
             access(path.c_str(), R_OK) != 0)
             _exit(2);
         _exit(WriteConfigVariable(path.c_str(), "B", std::string(99, 'b').c_str()) ? 0 : 1);
