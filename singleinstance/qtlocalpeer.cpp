@@ -19,7 +19,7 @@ const char kAck[] = "ack";
 constexpr qint64 kAckSize = sizeof kAck - 1;
 constexpr qint64 kLengthSize = 4;
 
-// Waits of the receiving side.
+// Waits of the receiving side, once the length has come.
 constexpr int kChunkWaitMs = 2000;
 constexpr int kAckWaitMs = 1000;
 
@@ -137,11 +137,13 @@ void QtLocalPeer::receiveConnection() {
     }
 }
 
-// One length-prefixed UTF-8 frame. A sender that stalls, disconnects or
-// announces more than it sends gets no acknowledgement and is not reported.
+// One length-prefixed UTF-8 frame. A sender that stalls within the message,
+// disconnects or announces more than it sends gets no acknowledgement and is
+// not reported. Before the length it may take as long as it likes: a sender
+// that has connected but not yet written still gets its answer.
 bool QtLocalPeer::receiveFrom(QLocalSocket& socket, QString& message) {
     while (socket.bytesAvailable() < kLengthSize) {
-        if (!socket.waitForReadyRead(kChunkWaitMs)) {
+        if (!socket.waitForReadyRead(-1)) {
             qWarning("QtLocalPeer: Peer disconnected");
             return false;
         }
