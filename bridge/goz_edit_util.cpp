@@ -60,8 +60,9 @@ int32_t GoZEditUtil::messageRunningHost() {
     if (!peerIsClient())
         return exitCode;
     QString text = QString::fromUtf8(hostMessage.data(), static_cast<int>(hostMessage.size()));
+    // errno after a failed send is whatever Qt left behind; the peer knows what went wrong.
     if (!sendPeerMessage(text, kMessageTimeout))
-        recordFailure(LastSystemErrorCode());
+        recordFailure(SystemErrorCodeFor(peer->lastSendError()));
     return exitCode;
 }
 

@@ -11,6 +11,7 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -26,6 +27,31 @@ constexpr int kAckWaitMs = 1000;
 // Far above any real message; a larger length is a broken or hostile sender,
 // and must not make us allocate it.
 constexpr quint32 kMaxMessageSize = 16 * 1024 * 1024;
+
+// The errno value that says what went wrong with a local socket; the
+// constants exist on every platform, so this stays portable.
+int ErrnoFor(QLocalSocket::LocalSocketError error) {
+    switch (error) {
+    case QLocalSocket::ServerNotFoundError:
+        return ENOENT;
+    case QLocalSocket::ConnectionRefusedError:
+        return ECONNREFUSED;
+    case QLocalSocket::SocketTimeoutError:
+        return ETIMEDOUT;
+    case QLocalSocket::PeerClosedError:
+        return EPIPE;
+    case QLocalSocket::SocketAccessError:
+        return EACCES;
+    case QLocalSocket::SocketResourceError:
+        return EAGAIN;
+    case QLocalSocket::DatagramTooLargeError:
+        return EMSGSIZE;
+    case QLocalSocket::UnsupportedSocketOperationError:
+        return EOPNOTSUPP;
+    default:
+        return EIO;
+    }
+}
 
 } // namespace
 
@@ -93,7 +119,7 @@ bool QtLocalPeer::isClient() {
 
 bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
     if (!isClient())
-        return false;
+        return sendFailed(ENOTCONN); // this process is the instance: nobody to send to
 
     QLocalSocket socket;
     bool connected = false;
@@ -105,20 +131,28 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
         QThread::msleep(250); // the instance may not be listening yet
     }
     if (!connected)
-        return false;
+        return sendFailed(ErrnoFor(socket.error()));
 
     QByteArray bytes = message.toUtf8();
     QDataStream stream(&socket);
     stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
     if (!socket.waitForBytesWritten(timeout))
-        return false;
+        return sendFailed(ErrnoFor(socket.error()));
     // The acknowledgement may come in pieces; all of it within one timeout.
     QDeadlineTimer deadline(timeout);
     do {
         if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-            return false;
+            return sendFailed(ErrnoFor(socket.error()));
     } while (socket.bytesAvailable() < kAckSize);
-    return socket.read(kAckSize) == kAck;
+    if (socket.read(kAckSize) != kAck)
+        return sendFailed(EPROTO);
+    sendError = 0;
+    return true;
+}
+
+bool QtLocalPeer::sendFailed(int error) {
+    sendError = error;
+    return false;
 }
 
 void QtLocalPeer::receiveConnection() {

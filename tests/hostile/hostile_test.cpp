@@ -98,7 +98,7 @@ TEST_F(HostileFolder, LockFileThatCannotBeOpened) {
     setting("QUILTARA_STANDIN_MODE", "nolock");
     goztest::RunningProgram running(host.string(), {});
     ASSERT_TRUE(logged("lock: skipped"));
-    expectFailedSend(6.5);
+    expectFailedSend(kNoHostSocket, 6.5);
     // With the lock the bridge is the instance; it messages no one and starts nothing.
     fs::remove(lockFile());
     EXPECT_EQ(bridge(), kSuccess);

@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QtCore/qtestsupport_core.h>
 
+#include <cerrno>
 #include <future>
 #include <memory>
 #include <unistd.h>
@@ -135,20 +136,22 @@ TEST_F(Peer, SenderFramesTheMessageAndWantsAckInTime) {
         QByteArray frame;
         QList<QByteArray> reply;
         bool delivered;
+        int error; // lastSendError(), 0 once delivered
     };
     const Case cases[] = {
-        {kMarker, kFrame, {"ack"}, true},
-        {kGreeting, kGreetingFrame, {"ac", "k"}, true}, // an answer in pieces is still one
-        {kMarker, kFrame, {"nak"}, false},
-        {kMarker, kFrame, {"ac"}, false},
-        {kMarker, kFrame, {}, false}, // closed without a word
+        {kMarker, kFrame, {"ack"}, true, 0},
+        {kGreeting, kGreetingFrame, {"ac", "k"}, true, 0}, // an answer in pieces is still one
+        {kMarker, kFrame, {"nak"}, false, EPROTO},
+        {kMarker, kFrame, {"ac"}, false, ETIMEDOUT},
+        {kMarker, kFrame, {}, false, EPIPE}, // closed without a word
     };
     for (const Case& c : cases) {
         QLocalServer server;
         ASSERT_TRUE(server.listen(name));
         auto sent = std::async(std::launch::async, [&] {
             QtLocalPeer sender(nullptr, kId);
-            return sender.sendMessage(c.message, 1000);
+            bool delivered = sender.sendMessage(c.message, 1000);
+            return std::make_pair(delivered, sender.lastSendError());
         });
         ASSERT_TRUE(server.waitForNewConnection(5000));
         std::unique_ptr<QLocalSocket> socket(server.nextPendingConnection());
@@ -159,7 +162,8 @@ TEST_F(Peer, SenderFramesTheMessageAndWantsAckInTime) {
         WritePieces(*socket, c.reply);
         if (c.reply.isEmpty())
             socket.reset();
-        EXPECT_EQ(sent.get(), c.delivered) << c.reply.join('|').constData();
+        EXPECT_EQ(sent.get(), std::make_pair(c.delivered, c.error))
+            << c.reply.join('|').constData();
     }
 
     // Nobody listens: two connection attempts 250 ms apart, then it gives up.
