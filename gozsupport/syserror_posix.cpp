@@ -13,3 +13,7 @@ int32_t GenericSystemErrorCode() {
 int32_t SystemErrorCodeFor(int32_t cause) {
     return cause;
 }
+
+int32_t NotConnectedErrorCode() {
+    return ENOTCONN;
+}

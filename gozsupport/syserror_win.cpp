@@ -14,3 +14,7 @@ int32_t GenericSystemErrorCode() {
 int32_t SystemErrorCodeFor(int32_t) {
     return static_cast<int32_t>(GetLastError());
 }
+
+int32_t NotConnectedErrorCode() {
+    return ERROR_PIPE_NOT_CONNECTED;
+}

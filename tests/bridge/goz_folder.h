@@ -34,9 +34,10 @@ inline const int kNoPath = ProcessExitStatus(32767);
 // records GetLastError after a failed send, whatever Qt left there; 0 takes any
 // failure code.
 #if defined(_WIN32)
+inline const int kNotConnected = 233; // ERROR_PIPE_NOT_CONNECTED
 inline const int kSendTimedOut = 0, kNoHostSocket = 0;
 #else
-inline const int kSendTimedOut = ETIMEDOUT, kNoHostSocket = ENOENT;
+inline const int kNotConnected = ENOTCONN, kSendTimedOut = ETIMEDOUT, kNoHostSocket = ENOENT;
 #endif
 
 class GoZFolder : public testing::Test {
