@@ -57,11 +57,15 @@ bool GoZEditUtil::findRunningHost(char* path, uint32_t& processId) {
 
 int32_t GoZEditUtil::messageRunningHost() {
     // A Quiltara without the lock cannot take messages; this run now holds the lock.
-    if (!peerIsClient())
+    // Nothing was delivered, so this must not read as success.
+    if (!peerIsClient()) {
+        recordFailure(NotConnectedErrorCode());
         return exitCode;
+    }
     QString text = QString::fromUtf8(hostMessage.data(), static_cast<int>(hostMessage.size()));
+    // errno after a failed send is whatever Qt left behind; the peer knows what went wrong.
     if (!sendPeerMessage(text, kMessageTimeout))
-        recordFailure(LastSystemErrorCode());
+        recordFailure(SystemErrorCodeFor(peer->lastSendError()));
     return exitCode;
 }
 

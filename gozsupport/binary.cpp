@@ -1,6 +1,7 @@
 #include "gozsupport/binary.h"
 
-#include <cctype>
+#include "gozsupport/nocase.h"
+
 #include <cstring>
 
 namespace {
@@ -90,19 +91,7 @@ bool MoveForward(std::FILE* stream, int64_t distance) {
 } // namespace
 
 int CompareNoCaseN(const char* a, const char* b, int32_t n) {
-    if (!a)
-        return b ? -1 : 0;
-    if (!b)
-        return 1;
-    for (int32_t i = 0; i < n; ++i) {
-        int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        int cb = std::tolower(static_cast<unsigned char>(b[i]));
-        if (ca != cb)
-            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
-        if (ca == 0)
-            return 0;
-    }
-    return 0;
+    return goz::CompareFolded(a, b, n < 0 ? 0 : static_cast<size_t>(n));
 }
 
 std::FILE* OpenGoZBinaryForWrite(const char* path, const char* description) {
@@ -230,10 +219,10 @@ bool ReadRecordData(std::FILE* stream, const GoZRecordHeader* header, void* buff
 bool SkipRecordData(std::FILE* stream, const GoZRecordHeader* header) {
     if (!stream || !header)
         return false;
-    if (header->type == 0)
-        return true;
+    // Type 0 is written with size 0: nothing to skip. Any other size below 16
+    // would move back and make a reader meet the same header again.
     if (header->size < kRecordHeaderSize)
-        return false;
+        return header->type == 0;
     return MoveForward(stream, header->size - kRecordHeaderSize);
 }
 

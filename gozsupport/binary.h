@@ -43,9 +43,10 @@ int64_t RecordDataLength(const GoZRecordHeader* header);
 // data area, is refused without reading.
 bool ReadRecordData(std::FILE* stream, const GoZRecordHeader* header, void* buffer);
 
-// Moves past the data of the record whose header was just read. Type 0 has
-// none; any other record with a size below 16 is refused, since moving back
-// would make a reader meet the same header again.
+// Moves past the data of the record whose header was just read: size - 16
+// bytes, for type 0 too. A size below 16 is refused, since moving back would
+// make a reader meet the same header again; only type 0, written with size 0,
+// then answers true without moving.
 bool SkipRecordData(std::FILE* stream, const GoZRecordHeader* header);
 
 // fclose's result; EOF for a null stream.

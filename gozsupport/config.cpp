@@ -1,14 +1,14 @@
 #include "gozsupport/config.h"
 
 #include "gozsupport/file_platform.h"
+#include "gozsupport/nocase.h"
 
-#include <cctype>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
-#include <string>
 
 namespace {
 
@@ -173,21 +173,16 @@ bool WriteAll(std::FILE* file, const void* bytes, size_t length) {
     return length == 0 || std::fwrite(bytes, 1, length, file) == length;
 }
 
+// Writes `bytes` over a file just opened for rewriting and cuts it to their length.
+bool Overwrite(std::FILE* file, const char* bytes, size_t length) {
+    return WriteAll(file, bytes, length) && std::fflush(file) == 0 &&
+           goz::platform::TruncateFile(file, length);
+}
+
 } // namespace
 
 int CompareNoCase(const char* a, const char* b) {
-    if (!a)
-        return b ? -1 : 0;
-    if (!b)
-        return 1;
-    for (;; ++a, ++b) {
-        int ca = std::tolower(static_cast<unsigned char>(*a));
-        int cb = std::tolower(static_cast<unsigned char>(*b));
-        if (ca != cb)
-            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
-        if (ca == 0)
-            return 0;
-    }
+    return goz::CompareFolded(a, b, SIZE_MAX);
 }
 
 bool ReadConfigVariable(const char* path, const char* name, char* dest, int32_t destSize) {
@@ -251,7 +246,7 @@ bool ReadConfigFloat(const char* path, const char* name, float* out) {
     char text[kTypedBufferSize];
     if (!out || !ReadConfigVariable(path, name, text, kTypedBufferSize))
         return false;
-    std::sscanf(text, "%f", out);
+    goz::platform::ScanFloat(text, out); // no number: output kept, still true
     return true;
 }
 
@@ -269,20 +264,29 @@ bool WriteConfigVariable(const char* path, const char* name, const char* value) 
     // A break in either would split the line and leave a file that reads differently.
     if (!path || !name || name[0] == '\0' || HasLineBreak(name) || HasLineBreak(value))
         return false;
-    Buffer data;
+    Buffer old;
     size_t size = 0;
-    LoadResult loaded = LoadWholeFile(path, data, size);
+    LoadResult loaded = LoadWholeFile(path, old, size);
     if (loaded == LoadResult::Failed)
         return false;
 
-    // Keep every span whose name differs, moved together in place.
-    size_t kept = 0;
+    // The new content goes to a buffer of its own: the old bytes must stay
+    // whole, to be put back when writing the new ones fails.
+    size_t nameLength = std::strlen(name);
+    size_t valueLength = value ? std::strlen(value) : 0;
+    Buffer next(static_cast<char*>(std::malloc(size + nameLength + valueLength + 5)));
+    if (!next)
+        return false;
+    char* out = next.get();
+    size_t length = 0;
     if (loaded == LoadResult::Loaded) {
-        char* bytes = data.get();
+        // Keep every span whose name differs, in order.
+        const char* bytes = old.get();
         size_t pos = 0;
         while (pos < size && IsBreak(bytes[pos]))
             ++pos;
-        kept = pos;
+        std::memcpy(out, bytes, pos);
+        length = pos;
         SoughtName sought(name);
         BreakFinder breaks(bytes, size);
         Line line;
@@ -290,31 +294,34 @@ bool WriteConfigVariable(const char* path, const char* name, const char* value) 
             ParseLine(bytes, size, pos, breaks, line);
             if (NameMatches(bytes, line, sought))
                 continue;
-            std::memmove(bytes + kept, bytes + pos, line.next - pos);
-            kept += line.next - pos;
+            std::memcpy(out + length, bytes + pos, line.next - pos);
+            length += line.next - pos;
         }
     }
-
-    // New content goes beside the file and replaces it only when complete,
-    // so a failed write leaves the old file whole.
-    std::string target = goz::platform::ResolveWriteTarget(path);
-    std::string temporary = goz::platform::TemporaryPathBeside(target);
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (!out)
-        return false;
-    bool written = WriteAll(out, data.get(), kept);
     // Text from another tool may end without a break; the new line must start its own.
-    if (written && kept > 0 && !IsBreak(data.get()[kept - 1]))
-        written = WriteAll(out, "\n", 1);
-    written = written && WriteAll(out, name, std::strlen(name)) && WriteAll(out, " = ", 3) &&
-              (!value || WriteAll(out, value, std::strlen(value))) && WriteAll(out, "\n", 1);
-    written = std::fflush(out) == 0 && written;
-    written = std::fclose(out) == 0 && written;
-    if (!written || !goz::platform::ReplaceFileWith(temporary, target)) {
-        std::remove(temporary.c_str());
+    if (length > 0 && !IsBreak(out[length - 1]))
+        out[length++] = '\n';
+    std::memcpy(out + length, name, nameLength);
+    std::memcpy(out + length + nameLength, " = ", 3);
+    length += nameLength + 3;
+    if (valueLength > 0)
+        std::memcpy(out + length, value, valueLength);
+    length += valueLength;
+    out[length++] = '\n';
+
+    // The file itself is rewritten, never replaced: its links, owner, mode and
+    // attributes stay, and a file that may not be written is refused.
+    File file(goz::platform::OpenFileForRewriting(path));
+    if (!file)
         return false;
+    bool written = Overwrite(file.get(), out, length);
+    written = std::fclose(file.release()) == 0 && written;
+    if (!written) {
+        file.reset(goz::platform::OpenFileForRewriting(path));
+        if (file)
+            Overwrite(file.get(), old.get(), size);
     }
-    return true;
+    return written;
 }
 
 bool WriteConfigString(const char* path, const char* name, const char* value) {
@@ -332,8 +339,8 @@ bool WriteConfigBool(const char* path, const char* name, bool value) {
 
 bool WriteConfigFloat(const char* path, const char* name, float value) {
     char text[kTypedBufferSize];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
-    return WriteConfigVariable(path, name, text);
+    return goz::platform::FormatFloat(text, sizeof text, static_cast<double>(value)) &&
+           WriteConfigVariable(path, name, text);
 }
 
 bool WriteConfigInt(const char* path, const char* name, int32_t value) {

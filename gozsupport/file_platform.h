@@ -1,8 +1,7 @@
-// The few file operations that C's stdio cannot do portably.
+// What C's stdio cannot do portably for config files.
 #pragma once
 
 #include <cstdio>
-#include <string>
 
 namespace goz::platform {
 
@@ -11,14 +10,18 @@ namespace goz::platform {
 // for a writer that may never come.
 std::FILE* OpenRegularFileForReading(const char* path);
 
-// The file that a write to `path` really changes, links followed, so a
-// replace keeps the link and rewrites what it points to.
-std::string ResolveWriteTarget(const char* path);
+// Opens the existing file `path` with mode "r+b" to rewrite it; null when it
+// may not be written. Never creates it.
+std::FILE* OpenFileForRewriting(const char* path);
 
-// A name beside `target` for new content, unique to this process.
-std::string TemporaryPathBeside(const std::string& target);
+// Cuts `file` to `length` bytes; its buffered output must be flushed first.
+bool TruncateFile(std::FILE* file, size_t length);
 
-// Puts `from` in place of `to` in one step; `to` keeps its permissions.
-bool ReplaceFileWith(const std::string& from, const std::string& to);
+// snprintf and sscanf with "%f", in the C locale whatever the process locale
+// is: the file format has a decimal point, never the user's decimal comma.
+// FormatFloat answers false when the text does not fit; ScanFloat answers
+// whether a number was read, and leaves `out` alone when none was.
+bool FormatFloat(char* text, size_t size, double value);
+bool ScanFloat(const char* text, float* out);
 
 } // namespace goz::platform

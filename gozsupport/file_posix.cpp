@@ -1,8 +1,7 @@
 #include "gozsupport/file_platform.h"
 
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,22 +25,36 @@ std::FILE* OpenRegularFileForReading(const char* path) {
     return stream;
 }
 
-std::string ResolveWriteTarget(const char* path) {
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) != nullptr)
-        return resolved;
-    return path;
+std::FILE* OpenFileForRewriting(const char* path) {
+    return std::fopen(path, "r+b");
 }
 
-std::string TemporaryPathBeside(const std::string& target) {
-    return target + ".tmp" + std::to_string(getpid());
+bool TruncateFile(std::FILE* file, size_t length) {
+    return ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
 }
 
-bool ReplaceFileWith(const std::string& from, const std::string& to) {
-    struct stat info {};
-    if (stat(to.c_str(), &info) == 0)
-        chmod(from.c_str(), info.st_mode & 07777);
-    return std::rename(from.c_str(), to.c_str()) == 0;
+// The C locale, set for this thread alone around one conversion.
+static locale_t CLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return c;
+}
+
+bool FormatFloat(char* text, size_t size, double value) {
+    if (!CLocale())
+        return false;
+    locale_t previous = uselocale(CLocale());
+    int length = std::snprintf(text, size, "%f", value);
+    uselocale(previous);
+    return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+bool ScanFloat(const char* text, float* out) {
+    if (!CLocale())
+        return false;
+    locale_t previous = uselocale(CLocale());
+    bool read = std::sscanf(text, "%f", out) == 1;
+    uselocale(previous);
+    return read;
 }
 
 } // namespace goz::platform

@@ -9,3 +9,11 @@ int32_t LastSystemErrorCode() {
 int32_t GenericSystemErrorCode() {
     return EIO;
 }
+
+int32_t SystemErrorCodeFor(int32_t cause) {
+    return cause;
+}
+
+int32_t NotConnectedErrorCode() {
+    return ENOTCONN;
+}

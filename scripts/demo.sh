@@ -28,6 +28,7 @@ meaning() {
     case $1 in
     255) echo "the bridge's -1: delivered, no failure" ;;
     254) echo "the bridge's 32767: Quiltara's path cannot be read" ;;
+    107) echo "ENOTCONN: a Quiltara runs, but nobody holds the single-instance lock; nothing was delivered" ;;
     0) echo "an option was answered" ;;
     *) echo "system error code $1" ;;
     esac

@@ -11,6 +11,7 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -19,13 +20,38 @@ const char kAck[] = "ack";
 constexpr qint64 kAckSize = sizeof kAck - 1;
 constexpr qint64 kLengthSize = 4;
 
-// Waits of the receiving side.
+// Waits of the receiving side, once the length has come.
 constexpr int kChunkWaitMs = 2000;
 constexpr int kAckWaitMs = 1000;
 
 // Far above any real message; a larger length is a broken or hostile sender,
 // and must not make us allocate it.
 constexpr quint32 kMaxMessageSize = 16 * 1024 * 1024;
+
+// The errno value that says what went wrong with a local socket; the
+// constants exist on every platform, so this stays portable.
+int ErrnoFor(QLocalSocket::LocalSocketError error) {
+    switch (error) {
+    case QLocalSocket::ServerNotFoundError:
+        return ENOENT;
+    case QLocalSocket::ConnectionRefusedError:
+        return ECONNREFUSED;
+    case QLocalSocket::SocketTimeoutError:
+        return ETIMEDOUT;
+    case QLocalSocket::PeerClosedError:
+        return EPIPE;
+    case QLocalSocket::SocketAccessError:
+        return EACCES;
+    case QLocalSocket::SocketResourceError:
+        return EAGAIN;
+    case QLocalSocket::DatagramTooLargeError:
+        return EMSGSIZE;
+    case QLocalSocket::UnsupportedSocketOperationError:
+        return EOPNOTSUPP;
+    default:
+        return EIO;
+    }
+}
 
 } // namespace
 
@@ -93,7 +119,7 @@ bool QtLocalPeer::isClient() {
 
 bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
     if (!isClient())
-        return false;
+        return sendFailed(ENOTCONN); // this process is the instance: nobody to send to
 
     QLocalSocket socket;
     bool connected = false;
@@ -105,20 +131,28 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
         QThread::msleep(250); // the instance may not be listening yet
     }
     if (!connected)
-        return false;
+        return sendFailed(ErrnoFor(socket.error()));
 
     QByteArray bytes = message.toUtf8();
     QDataStream stream(&socket);
     stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
     if (!socket.waitForBytesWritten(timeout))
-        return false;
+        return sendFailed(ErrnoFor(socket.error()));
     // The acknowledgement may come in pieces; all of it within one timeout.
     QDeadlineTimer deadline(timeout);
     do {
         if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-            return false;
+            return sendFailed(ErrnoFor(socket.error()));
     } while (socket.bytesAvailable() < kAckSize);
-    return socket.read(kAckSize) == kAck;
+    if (socket.read(kAckSize) != kAck)
+        return sendFailed(EPROTO);
+    sendError = 0;
+    return true;
+}
+
+bool QtLocalPeer::sendFailed(int error) {
+    sendError = error;
+    return false;
 }
 
 void QtLocalPeer::receiveConnection() {
@@ -137,11 +171,13 @@ void QtLocalPeer::receiveConnection() {
     }
 }
 
-// One length-prefixed UTF-8 frame. A sender that stalls, disconnects or
-// announces more than it sends gets no acknowledgement and is not reported.
+// One length-prefixed UTF-8 frame. A sender that stalls within the message,
+// disconnects or announces more than it sends gets no acknowledgement and is
+// not reported. Before the length it may take as long as it likes: a sender
+// that has connected but not yet written still gets its answer.
 bool QtLocalPeer::receiveFrom(QLocalSocket& socket, QString& message) {
     while (socket.bytesAvailable() < kLengthSize) {
-        if (!socket.waitForReadyRead(kChunkWaitMs)) {
+        if (!socket.waitForReadyRead(-1)) {
             qWarning("QtLocalPeer: Peer disconnected");
             return false;
         }

@@ -28,6 +28,10 @@ public:
     // acknowledged. `timeout` in ms bounds each wait (half of it each of the
     // two connection attempts).
     bool sendMessage(const QString& message, int timeout);
+    // Why the last sendMessage() answered false, as an errno value (0 after
+    // one that delivered): ENOENT when nobody listens, ETIMEDOUT when a wait
+    // ran out, EPROTO when the reply was not "ack", and so on.
+    int lastSendError() const { return sendError; }
     QString applicationId() const { return id; }
 
     // The local socket name for `appId`; the lock file is named after it.
@@ -41,9 +45,11 @@ private Q_SLOTS:
 
 private:
     bool receiveFrom(QLocalSocket& socket, QString& message);
+    bool sendFailed(int error);
 
     QString id;
     QString socketName;
     QLocalServer* server;
     QtLockedFile lockFile;
+    int sendError = 0;
 };

@@ -115,8 +115,11 @@ TEST(GoZBinary, ReadsAndSkipsARecordWithinItsDataAreaOnly) {
         {RecordHeader(5001, 19, 0, 0) + "wxyz", false, false, 48, -1, ""},
         // A text record cut short, as a last one is written.
         {RecordHeader(2, 24, 0, 0) + "abcd\0"s, false, false, 53, 8, "abcd"},
-        // Type 0 has nothing to skip; any other size below 16 would move back.
+        // Type 0 below 16 has nothing to skip; any other size below 16 would move back.
         {RecordHeader(0, 0, 0, 0) + "xxxx", true, true, 48, 0, ""},
+        // Type 0 with a data area moves past it like any record, skipped or read.
+        {RecordHeader(0, 24, 0, 0) + "xxxxxxxx", true, true, 56, 0, ""},
+        {RecordHeader(0, 24, 0, 0) + "xxxxxxxx", false, true, 56, 0, ""},
         {RecordHeader(1, 15, 0, 0) + "xxxx", true, false, 48, 0, ""},
         {RecordHeader(1, -16, 0, 0) + "xxxx", true, false, 48, 0, ""},
         {RecordHeader(20001, 16 + 32, 2, 0) + std::string(32, 'x'), true, true, 80, 32, ""}};

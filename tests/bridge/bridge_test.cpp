@@ -42,7 +42,7 @@ TEST_F(Bridge, HostThatNeverAnswersFailsInTimeAndNoSecondHostStarts) {
     setting("QUILTARA_STANDIN_MODE", "silent");
     goztest::RunningProgram running(host.string(), {});
     ASSERT_TRUE(logged("lock: held"));
-    expectFailedSend(7.5);
+    expectFailedSend(kSendTimedOut, 7.5);
     EXPECT_EQ(hosts().size(), 1u);
 }
 

@@ -5,12 +5,41 @@
 
 #include <filesystem>
 #include <string>
+#if !defined(_WIN32)
+#include <csignal>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using goztest::ReadFile;
 using goztest::ScratchDir;
 using goztest::WriteFile;
+
+#if !defined(_WIN32)
+// A child's WriteConfigVariable of B: 0 written, 1 refused, 2 not set up.
+// Files may not grow past `limit`; root, who may write any file, drops to
+// nobody when `nobody`, who must still read this one.
+static int WriteInChild(const std::string& path, bool nobody, rlim_t limit = RLIM_INFINITY) {
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit size{limit, limit};
+        bool drop = nobody && getuid() == 0;
+        if (setrlimit(RLIMIT_FSIZE, &size) != 0 ||
+            (drop && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) ||
+            access(path.c_str(), R_OK) != 0)
+            _exit(2);
+        _exit(WriteConfigVariable(path.c_str(), "B", std::string(99, 'b').c_str()) ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 TEST(WriteConfigVariable, RewritesKeepingOtherLinesByteForByte) {
     const struct {
@@ -36,12 +65,10 @@ TEST(WriteConfigVariable, RewritesKeepingOtherLinesByteForByte) {
         bool written = WriteConfigVariable(path.c_str(), c.name, c.value);
         EXPECT_EQ((written ? "" : "<false>:") + ReadFile(path), c.after)
             << testing::PrintToString(c.before);
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
-            << "a temporary file was left behind";
     }
 }
 
-TEST(WriteConfigVariable, NeverCreatesAFileAndAFailedWriteKeepsTheOldOne) {
+TEST(WriteConfigVariable, NeverCreatesOrReplacesAFileAndAFailedWriteKeepsTheOldOne) {
     ScratchDir dir;
     std::string path = dir.file("c.txt");
     char dest[] = "untouched";
@@ -52,11 +79,30 @@ TEST(WriteConfigVariable, NeverCreatesAFileAndAFailedWriteKeepsTheOldOne) {
     EXPECT_STREQ(dest, "untouched");
     EXPECT_FALSE(goztest::Exists(path));
     WriteFile(path, "A = 1\n");
-    // A folder where the new content would go: the write cannot even start.
-    fs::create_directory(path + ".tmp" + std::to_string(getpid()));
+    // A read-only file is refused and kept, though its folder would let it be replaced.
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+#if defined(_WIN32)
     EXPECT_FALSE(WriteConfigVariable(path.c_str(), "B", "2"));
+#else
+    EXPECT_EQ(WriteInChild(path, true), 1);
+#endif
     EXPECT_EQ(ReadFile(path), "A = 1\n");
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
 #if !defined(_WIN32)
+    // Rewritten in place: the file behind a hard link, whose name leaves no
+    // room for a longer one beside it, keeps its owner.
+    const std::string link = dir.file(std::string(255, 'L'));
+    fs::create_hard_link(path, link);
+    bool root = getuid() == 0; // only root can give the file away
+    ASSERT_TRUE(!root || chown(path.c_str(), 65534, 65534) == 0);
+    ASSERT_TRUE(WriteConfigVariable(link.c_str(), "A", "2"));
+    EXPECT_EQ(ReadFile(path), "A = 2\n");
+    struct stat info {};
+    EXPECT_TRUE(stat(link.c_str(), &info) == 0 && (!root || info.st_uid == 65534)) << info.st_uid;
+    // A write cut short by the size limit puts the old content back.
+    EXPECT_EQ(WriteInChild(path, false, 8), 1);
+    EXPECT_EQ(ReadFile(path), "A = 2\n");
     WriteFile(dir.file("real.txt"), "A = 1\n");
     fs::create_symlink("real.txt", dir.file("link.txt"));
     ASSERT_TRUE(WriteConfigVariable(dir.file("link.txt").c_str(), "A", "2"));

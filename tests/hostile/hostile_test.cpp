@@ -98,10 +98,11 @@ TEST_F(HostileFolder, LockFileThatCannotBeOpened) {
     setting("QUILTARA_STANDIN_MODE", "nolock");
     goztest::RunningProgram running(host.string(), {});
     ASSERT_TRUE(logged("lock: skipped"));
-    expectFailedSend(6.5);
-    // With the lock the bridge is the instance; it messages no one and starts nothing.
+    expectFailedSend(kNoHostSocket, 6.5);
+    // With the lock the bridge is the instance; it messages no one and starts
+    // nothing, and must not claim it delivered.
     fs::remove(lockFile());
-    EXPECT_EQ(bridge(), kSuccess);
+    EXPECT_EQ(bridge(), kNotConnected);
     EXPECT_EQ(hosts(), std::vector<pid_t>{static_cast<pid_t>(running.processId())});
     EXPECT_EQ(hostLog(), "lock: skipped\n");
 }

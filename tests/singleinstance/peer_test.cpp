@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QtCore/qtestsupport_core.h>
 
+#include <cerrno>
 #include <future>
 #include <memory>
 #include <unistd.h>
@@ -28,23 +29,25 @@ const QByteArray kFrame = QByteArray("\x00\x00\x00\x12", 4) + "----------<::>-Go
 const QString kGreeting = QStringLiteral("Gr\u00fc\u00dfe");
 const QByteArray kGreetingFrame("\x00\x00\x00\x07Gr\xc3\xbc\xc3\x9f\x65", 11);
 
-void WritePieces(QLocalSocket& socket, const QList<QByteArray>& pieces) {
+void WritePieces(QLocalSocket& socket, const QList<QByteArray>& pieces,
+                 unsigned long pauseMs = 100) {
     for (int i = 0; i < pieces.size(); ++i) {
         if (i > 0)
-            QThread::msleep(100);
+            QThread::msleep(pauseMs);
         socket.write(pieces[i]);
         socket.waitForBytesWritten(1000);
     }
 }
 
-// A bare sender: writes `pieces` 100 ms apart, then leaves (`ms` 0), or reads the
-// answer until the receiver closes; a receiver silent for `ms` is at fault.
-QByteArray Exchange(const QString& name, const QList<QByteArray>& pieces, int ms) {
+// A bare sender: writes `pieces` `pauseMs` apart, then leaves (`ms` 0), or reads
+// the answer until the receiver closes or `ms` pass, and leaves.
+QByteArray Exchange(const QString& name, const QList<QByteArray>& pieces, int ms,
+                    unsigned long pauseMs) {
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(3000))
         return "not connected";
-    WritePieces(socket, pieces);
+    WritePieces(socket, pieces, pauseMs);
     QByteArray answer;
     while (ms > 0 && answer.size() < 3 && socket.waitForReadyRead(ms))
         answer += socket.readAll();
@@ -133,20 +136,22 @@ TEST_F(Peer, SenderFramesTheMessageAndWantsAckInTime) {
         QByteArray frame;
         QList<QByteArray> reply;
         bool delivered;
+        int error; // lastSendError(), 0 once delivered
     };
     const Case cases[] = {
-        {kMarker, kFrame, {"ack"}, true},
-        {kGreeting, kGreetingFrame, {"ac", "k"}, true}, // an answer in pieces is still one
-        {kMarker, kFrame, {"nak"}, false},
-        {kMarker, kFrame, {"ac"}, false},
-        {kMarker, kFrame, {}, false}, // closed without a word
+        {kMarker, kFrame, {"ack"}, true, 0},
+        {kGreeting, kGreetingFrame, {"ac", "k"}, true, 0}, // an answer in pieces is still one
+        {kMarker, kFrame, {"nak"}, false, EPROTO},
+        {kMarker, kFrame, {"ac"}, false, ETIMEDOUT},
+        {kMarker, kFrame, {}, false, EPIPE}, // closed without a word
     };
     for (const Case& c : cases) {
         QLocalServer server;
         ASSERT_TRUE(server.listen(name));
         auto sent = std::async(std::launch::async, [&] {
             QtLocalPeer sender(nullptr, kId);
-            return sender.sendMessage(c.message, 1000);
+            bool delivered = sender.sendMessage(c.message, 1000);
+            return std::make_pair(delivered, sender.lastSendError());
         });
         ASSERT_TRUE(server.waitForNewConnection(5000));
         std::unique_ptr<QLocalSocket> socket(server.nextPendingConnection());
@@ -157,7 +162,8 @@ TEST_F(Peer, SenderFramesTheMessageAndWantsAckInTime) {
         WritePieces(*socket, c.reply);
         if (c.reply.isEmpty())
             socket.reset();
-        EXPECT_EQ(sent.get(), c.delivered) << c.reply.join('|').constData();
+        EXPECT_EQ(sent.get(), std::make_pair(c.delivered, c.error))
+            << c.reply.join('|').constData();
     }
 
     // Nobody listens: two connection attempts 250 ms apart, then it gives up.
@@ -181,6 +187,7 @@ TEST_F(Peer, ReceiverAcksWholeFramesOnly) {
         QByteArray reply;
         QStringList messages;
         int withinMs = 6000; // 0: the sender leaves at once
+        unsigned long pauseMs = 100;
     };
     const Case cases[] = {
         {"frame in pieces", {kFrame.left(3), kFrame.mid(3, 10), kFrame.mid(13)}, "ack", {kMarker}},
@@ -190,13 +197,15 @@ TEST_F(Peer, ReceiverAcksWholeFramesOnly) {
         {"sender leaves mid-frame", {QByteArray("\x00\x00\x00\x64xx", 6)}, "", {}, 0},
         {"sender leaves before the length", {QByteArray(2, '\0')}, "", {}, 0},
         {"huge length, refused at once", {QByteArray(4, '\xff') + "abc"}, "", {}, 1500},
-        {"silent sender", {}, "", {}},
+        // Neither is dropped while connected, however long it takes.
+        {"frame after 2.5 s of quiet", {{}, kFrame}, "ack", {kMarker}, 6000, 2500},
+        {"silent sender, dropped when it leaves", {}, "neither answered nor closed", {}, 2500},
         {"whole frame after all that", {kFrame}, "ack", {kMarker}},
     };
     for (const Case& c : cases) {
         received.clear();
-        auto reply =
-            std::async(std::launch::async, [&] { return Exchange(name, c.pieces, c.withinMs); });
+        auto reply = std::async(std::launch::async,
+                                [&] { return Exchange(name, c.pieces, c.withinMs, c.pauseMs); });
         auto settled = [&] {
             return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
                    received.size() >= c.messages.size();
