@@ -2,6 +2,7 @@
 // the host; on Windows under Wine, with the same cases.
 #include "tests/support/goz_folder.h"
 
+#include <algorithm>
 #include <cerrno>
 #if !defined(_WIN32)
 #include <sys/socket.h>
@@ -83,5 +84,34 @@ TEST_F(Bridge, StartsTheHostThenMessagesTheRunningOne) {
     EXPECT_EQ(hostLog(),
               kStartedWithMarker + "\nlock: held\nmessage: " + kMarker + "\nexit: messages\n");
 }
+
+#if defined(_WIN32)
+// The zip that Quiltara's installer ships, unpacked into the real GoZ public
+// folder of the throw-away prefix: two programs that need no DLL beside them,
+// an installer that accepts the configuration and a bridge that hands over.
+TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
+    const fs::path app = "C:\\Users\\Public\\Pixologic\\GoZApps\\Quiltara";
+    std::vector<std::string> shipped;
+    for (const auto& entry : fs::directory_iterator(app))
+        shipped.push_back(entry.path().filename().string());
+    std::sort(shipped.begin(), shipped.end());
+    EXPECT_EQ(shipped, (std::vector<std::string>{"GoZBrushToQuiltara.exe", "GoZInitQuiltara.exe",
+                                                 "licenses"}));
+    fs::path host = installHost(temp / "Quiltara");
+    goztest::WriteFile(app / "GoZ_Config.txt", "PATH = \"" + host.string() + "\"\n");
+    setting("QUILTARA_STANDIN_MESSAGES", "1");
+    EXPECT_EQ(goztest::RunProgram((app / "GoZInitQuiltara.exe").string(), {}).exitCode, 0);
+    EXPECT_EQ(goztest::ReadFile(app / "GoZ_InstallLog.txt"), "");
+    const std::string bridgeProgram = (app / "GoZBrushToQuiltara.exe").string();
+    EXPECT_EQ(goztest::RunProgram(bridgeProgram, {}).exitCode, kSuccess);
+    ASSERT_TRUE(logged("lock: held"));
+    EXPECT_EQ(goztest::RunProgram(bridgeProgram, {}).exitCode, kSuccess);
+    ASSERT_TRUE(logged("exit: messages"));
+    EXPECT_EQ(hostLog(),
+              kStartedWithMarker + "\nlock: held\nmessage: " + kMarker + "\nexit: messages\n");
+    fs::remove(app / "GoZ_Config.txt");
+    fs::remove(app / "GoZ_InstallLog.txt");
+}
+#endif
 
 } // namespace
