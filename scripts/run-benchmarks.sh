@@ -5,5 +5,5 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bash "$root/scripts/setup-deps.sh"
 cd "$root"
-build_preset linux >/dev/null
+build_preset linux --quiet
 exec "$root/build/linux/bench/goz_bench" "$@"
