@@ -1,143 +1,228 @@
 // Wall time of the bridge from its start to its exit, both ways: Quiltara (the
 // stand-in) is not running and the bridge starts it, or it runs and the bridge
 // messages it and waits for the acknowledgement. Both against a Qt program that
-// only starts and ends.
+// only starts and ends. The Linux programs run natively; when GOZ_WINDOWS_BUILD
+// names a Windows build tree, its programs run too, under Wine in its prefix.
 #include "bench/ratio.h"
-#include "bridge/exit_status.h"
 #include "gozsupport/paths.h"
-#include "gozsupport/process.h"
 #include "tests/support/process_scratch.h"
 #include "tests/support/subprocess.h"
 
 #include <benchmark/benchmark.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <list>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const int kDelivered = ProcessExitStatus(-1);
+// -1 in the 8 bits of a Linux exit status, which Wine's status keeps too.
+constexpr int32_t kDelivered = 255;
 
-// Until the program's own exit: a host it starts may hold its output open longer.
-int32_t RunToExit(const char* program) {
-    return goztest::RunningProgram(program, {}).stop();
+// One build's programs, the folders they see, and how to run them.
+struct Programs {
+    std::vector<std::string> runner; // wine-run.sh, or nothing
+    std::string bridge, standIn, minimal;
+    fs::path config;      // the sandbox's GoZApps/Quiltara/GoZ_Config.txt
+    fs::path hostCopy;    // where the stand-in is copied to
+    std::string hostPath; // that copy as Quiltara's PATH names it
+    fs::path logFile;     // where the stand-in logs
+    std::string logPath;  // that log as the stand-in names it
+    std::string tmpdir;   // TMPDIR for the programs, or none: Wine's prefix has its own
+};
+
+std::string WindowsPath(const fs::path& path) {
+    std::string text = "Z:" + path.string();
+    for (char& c : text) {
+        if (c == '/')
+            c = '\\';
+    }
+    return text;
 }
 
-// The sandbox GoZ folder names a copy of the stand-in of this process's own;
-// a temporary folder of its own keeps its lock file and socket apart from any
-// other Quiltara. Set up once, undone at exit.
+Programs LinuxPrograms(const fs::path& scratch) {
+    Programs p;
+    p.bridge = GOZ_BRIDGE;
+    p.standIn = QUILTARA_STANDIN;
+    p.minimal = MINIMAL_QT_APP;
+    p.config = fs::path(GoZPublicRoot) / "GoZApps" / "Quiltara" / "GoZ_Config.txt";
+    p.hostCopy = scratch / "Quiltara";
+    p.hostPath = p.hostCopy.string();
+    p.logFile = scratch / "Quiltara.log";
+    p.logPath = p.logFile.string();
+    p.tmpdir = scratch.string();
+    return p;
+}
+
+Programs WindowsPrograms(const fs::path& build, const fs::path& scratch) {
+    Programs p;
+    p.runner = {(build / "wine-run.sh").string()};
+    p.bridge = (build / "sandbox" / "bin" / "GoZBrushToQuiltara.exe").string();
+    p.standIn = (build / "tools" / "QuiltaraStandIn.exe").string();
+    p.minimal = (build / "bench" / "minimal_qt_app.exe").string();
+    p.config = build / "sandbox" / "Pixologic" / "GoZApps" / "Quiltara" / "GoZ_Config.txt";
+    p.hostCopy = build / "wineprefix" / "drive_c" / "goz_bench" / "Quiltara.exe";
+    p.hostPath = "C:\\goz_bench\\Quiltara.exe";
+    p.logFile = scratch / "Quiltara.log";
+    p.logPath = WindowsPath(p.logFile);
+    return p;
+}
+
+// The stand-ins started from `program`, by their first argument in /proc.
+// Wine shows a process's Windows command line there, which for a Quiltara
+// that the bridge started is the marker alone.
+std::vector<pid_t> HostsOf(const std::string& program) {
+    std::vector<pid_t> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream file(entry.path() / "cmdline");
+        std::string first;
+        if (std::getline(file, first, '\0') && (first == program || first == "----------<::>-GoZ"))
+            found.push_back(std::atoi(entry.path().filename().c_str()));
+    }
+    return found;
+}
+
+// Sets up one build's sandbox with a copy of the stand-in as Quiltara; undone
+// at exit.
 class Sandbox {
 public:
-    static Sandbox& get() {
-        static Sandbox sandbox;
-        return sandbox;
+    explicit Sandbox(Programs chosen) : programs(std::move(chosen)) {
+        fs::create_directories(programs.logFile.parent_path());
+        fs::create_directories(programs.hostCopy.parent_path());
+        fs::create_directories(programs.config.parent_path());
+        fs::copy_file(programs.standIn, programs.hostCopy, fs::copy_options::overwrite_existing);
+        std::ofstream(programs.config) << "PATH = \"" << programs.hostPath << "\"\n";
     }
 
     ~Sandbox() {
+        stopHosts();
         std::error_code ignored;
-        fs::remove(configPath, ignored);
+        fs::remove(programs.config, ignored);
     }
+
+    std::unique_ptr<goztest::RunningProgram> start(const std::string& program) const {
+        std::vector<std::string> arguments = programs.runner;
+        arguments.push_back(program);
+        std::string first = arguments.front();
+        arguments.erase(arguments.begin());
+        return std::make_unique<goztest::RunningProgram>(first, arguments);
+    }
+
+    // Until the program's own exit: a host it starts may hold its output open longer.
+    int32_t run(const std::string& program) const { return start(program)->stop(); }
 
     // Whether the stand-in has logged `line` (within 10 s).
     bool logged(const std::string& line) const {
         return goztest::WaitFor([&] {
-            std::ifstream file(logPath);
+            std::ifstream file(programs.logFile);
             std::string text((std::istreambuf_iterator<char>(file)), {});
             return text.find(line + "\n") != std::string::npos;
         });
     }
 
-    // Ends every stand-in started from the copy, waits until the search finds
-    // none, and drops their log, so that logged() speaks of the next one only.
-    void stopHosts() {
-        bool privilegeTried = false;
-        uint32_t processId = 0;
+    // Ends every stand-in started from the copy and drops their log, so that
+    // logged() speaks of the next one only.
+    void stopHosts() const {
         goztest::WaitFor([&] {
-            if (!FindProcessByImagePath(hostPath.data(), processId, privilegeTried))
-                return true;
-            kill(static_cast<pid_t>(processId), SIGKILL);
-            return false;
+            std::vector<pid_t> running = HostsOf(programs.hostPath);
+            for (pid_t id : running)
+                kill(id, SIGKILL);
+            return running.empty();
         });
         std::error_code ignored;
-        fs::remove(logPath, ignored);
+        fs::remove(programs.logFile, ignored);
     }
 
-    const fs::path folder = goztest::ProcessScratchFolder("goz_bench_") / "handover";
-    const fs::path logPath = folder / "Quiltara.log";
-    std::string hostPath = (folder / "Quiltara").string();
-
-private:
-    Sandbox() {
-        fs::create_directories(folder);
-        fs::create_directories(configPath.parent_path());
-        fs::copy_file(QUILTARA_STANDIN, hostPath, fs::copy_options::overwrite_existing);
-        std::ofstream(configPath) << "PATH = \"" << hostPath << "\"\n";
-        setting("TMPDIR", folder.string());
-        setting("QUILTARA_STANDIN_LOG", logPath.string());
-        setting("QUILTARA_STANDIN_STDOUT", "off");
-        setting("QUILTARA_STANDIN_SECONDS", "600");
+    // The settings of the programs this process starts, for one benchmark.
+    std::list<goztest::ScopedEnvironment> settings() const {
+        std::list<goztest::ScopedEnvironment> environment;
+        if (!programs.tmpdir.empty())
+            environment.emplace_back("TMPDIR", programs.tmpdir);
+        environment.emplace_back("QUILTARA_STANDIN_LOG", programs.logPath);
+        environment.emplace_back("QUILTARA_STANDIN_STDOUT", "off");
+        environment.emplace_back("QUILTARA_STANDIN_SECONDS", "600");
+        return environment;
     }
 
-    void setting(const std::string& name, const std::string& value) {
-        environment.emplace_back(name, value);
-    }
-
-    const fs::path configPath = fs::path(GoZPublicRoot) / "GoZApps" / "Quiltara" / "GoZ_Config.txt";
-    std::list<goztest::ScopedEnvironment> environment;
+    const Programs programs;
 };
 
-void HandoverStart(benchmark::State& state) {
-    Sandbox& sandbox = Sandbox::get();
-    sandbox.stopHosts();
+void HandoverStart(benchmark::State& state, const Sandbox* sandbox) {
+    auto environment = sandbox->settings();
+    sandbox->stopHosts();
     for (auto _ : state) {
-        if (RunToExit(GOZ_BRIDGE) != kDelivered) {
+        bool delivered = sandbox->run(sandbox->programs.bridge) == kDelivered;
+        state.PauseTiming();
+        if (!delivered || !sandbox->logged("lock: held")) {
             state.SkipWithError("the bridge did not start Quiltara");
             break;
         }
-        state.PauseTiming();
-        sandbox.stopHosts();
+        sandbox->stopHosts();
         state.ResumeTiming();
     }
 }
 
-void HandoverMessage(benchmark::State& state) {
-    Sandbox& sandbox = Sandbox::get();
-    sandbox.stopHosts();
-    goztest::RunningProgram host(sandbox.hostPath, {});
-    if (!host.started() || !sandbox.logged("lock: held")) {
+void HandoverMessage(benchmark::State& state, const Sandbox* sandbox) {
+    auto environment = sandbox->settings();
+    sandbox->stopHosts();
+    auto host = sandbox->start(sandbox->programs.hostPath);
+    if (!host->started() || !sandbox->logged("lock: held")) {
         state.SkipWithError("Quiltara did not start");
         return;
     }
     for (auto _ : state) {
-        if (RunToExit(GOZ_BRIDGE) != kDelivered) {
+        if (sandbox->run(sandbox->programs.bridge) != kDelivered) {
             state.SkipWithError("the message did not reach Quiltara");
             break;
         }
     }
+    sandbox->stopHosts();
 }
 
-void QtStartAndExit(benchmark::State& state) {
+void QtStartAndExit(benchmark::State& state, const Sandbox* sandbox) {
     for (auto _ : state) {
-        if (RunToExit(MINIMAL_QT_APP) != 0) {
+        if (sandbox->run(sandbox->programs.minimal) != 0) {
             state.SkipWithError("the Qt program failed");
             break;
         }
     }
 }
 
+void Register(const std::string& prefix, const Sandbox* sandbox) {
+    const std::string start = prefix + "HandoverStart", message = prefix + "HandoverMessage",
+                      bare = prefix + "QtStartAndExit";
+    for (auto* bench : {benchmark::RegisterBenchmark(start.c_str(), HandoverStart, sandbox),
+                        benchmark::RegisterBenchmark(message.c_str(), HandoverMessage, sandbox),
+                        benchmark::RegisterBenchmark(bare.c_str(), QtStartAndExit, sandbox)})
+        // A Wine start takes a fifth of a second, and the first one longer still.
+        bench->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(prefix.empty() ? 0.5 : 5.0);
+    // The ratio printer keeps these names past registration.
+    static std::list<std::string> names;
+    for (const std::string& name : {start, message, bare})
+        names.push_back(name);
+    auto name = std::prev(names.end(), 3);
+    const char* startName = (name++)->c_str();
+    const char* messageName = (name++)->c_str();
+    gozbench::CompareWith(startName, name->c_str());
+    gozbench::CompareWith(messageName, name->c_str());
+}
+
 const int registered = [] {
-    for (auto* bench : {benchmark::RegisterBenchmark("HandoverStart", HandoverStart),
-                        benchmark::RegisterBenchmark("HandoverMessage", HandoverMessage),
-                        benchmark::RegisterBenchmark("QtStartAndExit", QtStartAndExit)})
-        bench->Unit(benchmark::kMillisecond)->UseRealTime();
-    gozbench::CompareWith("HandoverStart", "QtStartAndExit");
-    gozbench::CompareWith("HandoverMessage", "QtStartAndExit");
+    const fs::path scratch = goztest::ProcessScratchFolder("goz_bench_");
+    static const Sandbox linux(LinuxPrograms(scratch / "linux"));
+    Register("", &linux);
+    if (const char* windows = std::getenv("GOZ_WINDOWS_BUILD")) {
+        static const Sandbox wine(WindowsPrograms(windows, scratch / "wine"));
+        Register("Wine/", &wine);
+    }
     return 0;
 }();
 

@@ -5,15 +5,14 @@
 #include <cstring>
 #include <initializer_list>
 
-#if defined(_WIN32)
-const char GoZPublicRoot[] = "C:\\Users\\Public\\Pixologic";
-const char GoZDefaultProjectFolder[] = "GoZProjects\\Default";
-const char GoZPathSeparator[] = "\\";
-#else
 #ifndef GOZ_PUBLIC_ROOT
 #error "GOZ_PUBLIC_ROOT must name the GoZ public folder"
 #endif
 const char GoZPublicRoot[] = GOZ_PUBLIC_ROOT;
+#if defined(_WIN32)
+const char GoZDefaultProjectFolder[] = "GoZProjects\\Default";
+const char GoZPathSeparator[] = "\\";
+#else
 const char GoZDefaultProjectFolder[] = "GoZProjects/Default";
 const char GoZPathSeparator[] = "/";
 #endif

@@ -53,6 +53,12 @@ int ErrnoFor(QLocalSocket::LocalSocketError error) {
     }
 }
 
+// A wait on a connected socket that failed: the other side left, or it did not
+// answer in time. Qt names these differently per platform, the state does not.
+int WaitFailure(const QLocalSocket& socket) {
+    return socket.state() == QLocalSocket::ConnectedState ? ETIMEDOUT : EPIPE;
+}
+
 } // namespace
 
 QtLocalPeer::QtLocalPeer(QObject* parent, const QString& appId)
@@ -137,12 +143,12 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
     QDataStream stream(&socket);
     stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
     if (!socket.waitForBytesWritten(timeout))
-        return sendFailed(ErrnoFor(socket.error()));
+        return sendFailed(WaitFailure(socket));
     // The acknowledgement may come in pieces; all of it within one timeout.
     QDeadlineTimer deadline(timeout);
     do {
         if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-            return sendFailed(ErrnoFor(socket.error()));
+            return sendFailed(WaitFailure(socket));
     } while (socket.bytesAvailable() < kAckSize);
     if (socket.read(kAckSize) != kAck)
         return sendFailed(EPROTO);

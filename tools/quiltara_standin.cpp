@@ -15,7 +15,9 @@
 //                                 process that started it does not wait for it
 //
 // It writes one line per event:
-//   argv: <argument>     each argument of its command line, first of all
+//   argv: <argument>     each argument of its command line, first of all (POSIX)
+//   commandline: <text>  its whole command line, first of all (Windows, where
+//                        the bridge gives it no program name to split off)
 //   lock: held           it holds the lock and listens (answer, silent)
 //   lock: busy           another process holds the lock; it ends with exit code 2
 //   lock: skipped        nolock mode
@@ -34,6 +36,10 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -149,9 +155,13 @@ int main(int argc, char** argv) {
     if (!settings.toStdout)
         ReleaseStdout();
     Log log(settings);
+#if defined(Q_OS_WIN)
+    log.write(QStringLiteral("commandline"), QString::fromLocal8Bit(GetCommandLineA()));
+#else
     const QStringList arguments = app.arguments();
     for (int i = 1; i < arguments.size(); ++i)
         log.write(QStringLiteral("argv"), arguments[i]);
+#endif
 
     QtLocalPeer* peer = nullptr;
     if (settings.mode == Mode::NoLock) {

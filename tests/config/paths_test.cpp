@@ -10,10 +10,6 @@ namespace fs = std::filesystem;
 using goztest::WriteFile;
 
 TEST(GoZPaths, ReadPathOfTheConfigsAndRefuseAnAppPathOver255Bytes) {
-#if defined(_WIN32)
-    EXPECT_STREQ(GoZPublicRoot, "C:\\Users\\Public\\Pixologic");
-    EXPECT_STREQ(GoZPathSeparator, "\\");
-#endif
     // With the NUL, this app's config path fills the 256-byte buffer exactly.
     const std::string app(255 - std::string(GoZPublicRoot).size() - 3 - 7 - 14, 'a');
     const fs::path root(GoZPublicRoot), fits = root / "GoZApps" / app,

@@ -6,25 +6,42 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtCore/qtestsupport_core.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <future>
+#include <list>
 #include <memory>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
 const QString kId = QStringLiteral("Quiltara");
 const QString kMarker = QStringLiteral("----------<::>-GoZ");
-const QString kUser = QString::number(getuid(), 16);
+// What keeps the names of users or logon sessions apart, as the other side finds it.
+#if defined(_WIN32)
+const QString kScope = [] {
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    return QString::number(session, 16);
+}();
+#else
+const QString kScope = QString::number(getuid(), 16);
+#endif
 const QByteArray kFrame = QByteArray("\x00\x00\x00\x12", 4) + "----------<::>-GoZ";
 const QString kGreeting = QStringLiteral("Gr\u00fc\u00dfe");
 const QByteArray kGreetingFrame("\x00\x00\x00\x07Gr\xc3\xbc\xc3\x9f\x65", 11);
@@ -55,8 +72,8 @@ QByteArray Exchange(const QString& name, const QList<QByteArray>& pieces, int ms
     return stuck ? "neither answered nor closed" : answer;
 }
 
-// Each case in its own temporary folder, so its own lock file and socket;
-// short, because a socket path must fit in about 100 bytes.
+// Each case in its own temporary folder, so its own lock file and, on POSIX,
+// socket.
 class Peer : public testing::Test {
 protected:
     void SetUp() override {
@@ -64,21 +81,35 @@ protected:
         static char arg0[] = "peer_test";
         static char* argv[] = {arg0, nullptr};
         [[maybe_unused]] static auto* app = new QCoreApplication(argc, argv);
-        ASSERT_TRUE(temp.isValid());
-        qputenv("TMPDIR", temp.path().toLocal8Bit());
+        ASSERT_FALSE(folder.empty());
+        for (const std::string& variable : goztest::kTemporaryFolderVariables)
+            environment.emplace_back(variable, folder.string());
         qputenv("QUILTARA_STANDIN_SECONDS", "30");
+    }
+    void TearDown() override {
+        standIn.kill();
+        standIn.waitForFinished();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
     }
     // The stand-in, as the bridge starts it; true once it holds the lock.
     bool startStandIn(const char* mode) {
         qputenv("QUILTARA_STANDIN_MODE", mode);
-        standIn.start(QStringLiteral(QUILTARA_STANDIN), {kMarker});
+        standIn.start(QString::fromStdString(goztest::SystemPath(QUILTARA_STANDIN)), {kMarker});
         QByteArray output;
-        while (!output.contains("lock: held\n") && standIn.waitForReadyRead(10000))
+        while (!output.contains("lock: held") && standIn.waitForReadyRead(10000))
             output += standIn.readAllStandardOutput();
-        return output.contains("lock: held\n");
+        return output.contains("lock: held");
+    }
+    QString inTemp(const QString& file) const {
+        return QString::fromStdString((folder / file.toStdString()).string());
+    }
+    QString lockFile() const {
+        return inTemp(QStringLiteral("qtsingleapp-Quilta-6f28-") + kScope + "-lockfile");
     }
 
-    QTemporaryDir temp{QStringLiteral("/tmp/gozpeer-XXXXXX")};
+    const std::filesystem::path folder = goztest::MakeTemporaryFolder();
+    std::list<goztest::ScopedEnvironment> environment;
     const QString name = QtLocalPeer::socketNameFor(kId);
     QProcess standIn; // killed with the object
 };
@@ -91,7 +122,7 @@ TEST(PeerNames, FollowTheOtherSidesRules) {
         {"Quiltara", "Quilta-6f28"}, {"Tool 2", "Tool-d65c"}, {"", "-0"}};
     for (const auto& [id, middle] : cases) {
         EXPECT_EQ(QtLocalPeer::socketNameFor(QString::fromUtf8(id)),
-                  QStringLiteral("qtsingleapp-") + QString::fromUtf8(middle) + '-' + kUser);
+                  QStringLiteral("qtsingleapp-") + QString::fromUtf8(middle) + '-' + kScope);
     }
     // Only ASCII letters make the prefix, six at most.
     EXPECT_TRUE(QtLocalPeer::socketNameFor(QStringLiteral("a1b2c3d4e5f6g7h8"))
@@ -102,35 +133,51 @@ TEST(PeerNames, FollowTheOtherSidesRules) {
 
 TEST_F(Peer, HoldsTheLockFromTheFirstCheckUntilDestroyed) {
     auto peer = std::make_unique<QtLocalPeer>(nullptr, kId);
-    QString lockFile =
-        temp.filePath(QStringLiteral("qtsingleapp-Quilta-6f28-") + kUser + "-lockfile");
+    const QString lockFile = this->lockFile();
     EXPECT_TRUE(QFileInfo::exists(lockFile)); // from construction on
     ASSERT_FALSE(peer->isClient());
     EXPECT_FALSE(peer->isClient());
+#if defined(_WIN32)
+    // The other side looks for this mutex: the lock file's path, lower-cased,
+    // with forward slashes. Another thread must find it owned.
+    std::wstring mutex = L"QtLockedFile mutex " + lockFile.toLower().toStdWString();
+    std::replace(mutex.begin(), mutex.end(), L'\\', L'/');
+    std::async(std::launch::async, [&] {
+        HANDLE handle = OpenMutexW(SYNCHRONIZE, FALSE, mutex.c_str());
+        EXPECT_NE(handle, nullptr);
+        EXPECT_EQ(WaitForSingleObject(handle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        CloseHandle(handle);
+    }).get();
+#endif
     EXPECT_FALSE(peer->sendMessage(kMarker, 2000)); // the instance does not send to itself
     qputenv("QUILTARA_STANDIN_MODE", "answer");
     goztest::RunResult busy = goztest::RunProgram(QUILTARA_STANDIN, {kMarker.toStdString()});
     EXPECT_EQ(busy.exitCode, 2);
-    EXPECT_EQ(busy.output, "argv: " + kMarker.toStdString() + "\nlock: busy\n");
+    EXPECT_NE(busy.output.find(goztest::WithNewlines("\nlock: busy\n")), std::string::npos);
     peer.reset();
     EXPECT_TRUE(QFileInfo::exists(lockFile));
-    EXPECT_FALSE(QFileInfo::exists(temp.filePath(name)));
+    EXPECT_FALSE(QFileInfo::exists(inTemp(name)));
     EXPECT_TRUE(startStandIn("answer")); // given back with the peer
 }
 
 TEST_F(Peer, SenderFramesTheMessageAndWantsAckInTime) {
     ASSERT_TRUE(startStandIn("silent"));
-    QtLocalPeer peer(nullptr, kId);
-    ASSERT_TRUE(peer.isClient());
+    auto peer = std::make_unique<QtLocalPeer>(nullptr, kId);
+    ASSERT_TRUE(peer->isClient());
     // Connected, but no answer comes: one timeout, within the sum of all waits.
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(peer.sendMessage(kMarker, 2000));
+    EXPECT_FALSE(peer->sendMessage(kMarker, 2000));
     EXPECT_GE(timer.elapsed(), 1900);
     EXPECT_LE(timer.elapsed(), 6250);
+    peer.reset();
 
-    // A bare receiving end in the silent stand-in's place; the lock stays with it.
+    // A bare receiving end in the silent stand-in's place. A lock file that
+    // cannot be opened keeps the senders from taking the lock themselves.
+    standIn.kill();
+    standIn.waitForFinished();
     QLocalServer::removeServer(name);
+    ASSERT_TRUE(QFile::remove(lockFile()) && QDir().mkdir(lockFile()));
     struct Case {
         QString message;
         QByteArray frame;
@@ -168,7 +215,7 @@ TEST_F(Peer, SenderFramesTheMessageAndWantsAckInTime) {
 
     // Nobody listens: two connection attempts 250 ms apart, then it gives up.
     timer.restart();
-    EXPECT_FALSE(peer.sendMessage(kMarker, 2000));
+    EXPECT_FALSE(QtLocalPeer(nullptr, kId).sendMessage(kMarker, 2000));
     EXPECT_GE(timer.elapsed(), 240);
     EXPECT_LT(timer.elapsed(), 1500);
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,6 +39,19 @@ private:
     struct State;
     std::unique_ptr<State> state;
 };
+
+// The running processes whose executable lies below `folder`.
+std::vector<uint32_t> ProcessesUnder(const std::filesystem::path& folder);
+
+// Ends a process at once, as a crash would.
+void KillProcess(uint32_t id);
+
+// A fresh folder for the temporary files of the programs a test starts, with
+// a path short enough for a socket; empty on failure. The caller removes it.
+std::filesystem::path MakeTemporaryFolder();
+
+// The environment variables that name the temporary folder to a program.
+extern const std::vector<std::string> kTemporaryFolderVariables;
 
 // A build-tree path as the system names it: Z:\... with backslashes under
 // Wine, unchanged on POSIX.

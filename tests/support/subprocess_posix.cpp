@@ -58,6 +58,29 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+std::vector<uint32_t> ProcessesUnder(const std::filesystem::path& folder) {
+    const std::string prefix = folder.string() + "/";
+    std::vector<uint32_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::error_code unreadable;
+        std::string image = std::filesystem::read_symlink(entry.path() / "exe", unreadable);
+        if (!unreadable && image.rfind(prefix, 0) == 0)
+            found.push_back(static_cast<uint32_t>(std::stoul(entry.path().filename().string())));
+    }
+    return found;
+}
+
+void KillProcess(uint32_t id) {
+    kill(static_cast<pid_t>(id), SIGKILL);
+}
+
+std::filesystem::path MakeTemporaryFolder() {
+    char pattern[] = "/tmp/goz-XXXXXX"; // a socket path must fit a sockaddr_un
+    return mkdtemp(pattern) ? pattern : "";
+}
+
+const std::vector<std::string> kTemporaryFolderVariables = {"TMPDIR"};
+
 std::string SystemPath(const std::string& path) {
     return path;
 }

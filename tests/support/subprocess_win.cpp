@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
+#include <cctype>
+
 namespace goztest {
 
 namespace {
@@ -99,6 +103,56 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     CloseHandle(process.hProcess);
     return result;
 }
+
+std::vector<uint32_t> ProcessesUnder(const std::filesystem::path& folder) {
+    auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string prefix = lower(WindowsPath(folder.string()) + "\\");
+    DWORD ids[4096];
+    DWORD bytes = 0;
+    std::vector<uint32_t> found;
+    if (!K32EnumProcesses(ids, sizeof ids, &bytes))
+        return found;
+    for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]);
+        if (process == nullptr)
+            continue;
+        char image[MAX_PATH];
+        DWORD size = sizeof image;
+        if (QueryFullProcessImageNameA(process, 0, image, &size) &&
+            lower(image).rfind(prefix, 0) == 0)
+            found.push_back(ids[i]);
+        CloseHandle(process);
+    }
+    return found;
+}
+
+void KillProcess(uint32_t id) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (process == nullptr)
+        return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
+std::filesystem::path MakeTemporaryFolder() {
+    static unsigned made = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path folder =
+            std::filesystem::temp_directory_path() /
+            ("goz-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made));
+        std::error_code error;
+        if (std::filesystem::create_directory(folder, error))
+            return folder;
+    }
+    return {};
+}
+
+const std::vector<std::string> kTemporaryFolderVariables = {"TMP", "TEMP"};
 
 std::string SystemPath(const std::string& path) {
     return WindowsPath(path);

@@ -19,9 +19,7 @@
 #include <vector>
 
 #if defined(GOZ_BRIDGE)
-#include <csignal>
-#include <cstdlib>
-#include <unistd.h>
+#include "singleinstance/lock_platform.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -30,14 +28,24 @@ inline const std::string kMarker = "----------<::>-GoZ";
 inline const int kSuccess = ProcessExitStatus(-1);
 inline const int kNoPath = ProcessExitStatus(32767);
 
-// Platform difference: the codes of a hand-over that delivered nothing. Windows
-// records GetLastError after a failed send, whatever Qt left there; 0 takes any
-// failure code.
+// Where the outcomes differ by platform. Windows keeps the whole 32-bit exit
+// code and has error numbers of its own; Linux keeps 8 bits (exit_status.h)
+// and reports errno values. The stand-in logs a started Quiltara's command
+// line: on Windows all of it, on Linux each argument.
 #if defined(_WIN32)
-inline const int kNotConnected = 233; // ERROR_PIPE_NOT_CONNECTED
-inline const int kSendTimedOut = 0, kNoHostSocket = 0;
+inline const char* const kExe = ".exe";
+inline const std::string kStartedWithMarker = "commandline: " + kMarker;
+inline const int kNotConnected = 233;                 // ERROR_PIPE_NOT_CONNECTED
+inline const int kNoHostSocket = 2, kMissingFile = 2; // ERROR_FILE_NOT_FOUND
+inline const int kMissingFolder = 3, kEmptyPath = 3;  // ERROR_PATH_NOT_FOUND
+inline const int kNotAProgram = 193;                  // ERROR_BAD_EXE_FORMAT
+inline const int kSendTimedOut = 0; // whatever GetLastError holds: any failure code
 #else
+inline const char* const kExe = "";
+inline const std::string kStartedWithMarker = "argv: " + kMarker;
 inline const int kNotConnected = ENOTCONN, kSendTimedOut = ETIMEDOUT, kNoHostSocket = ENOENT;
+inline const int kMissingFile = ENOENT, kMissingFolder = ENOENT, kEmptyPath = ENOENT;
+inline const int kNotAProgram = EACCES; // not marked executable
 #endif
 
 class GoZFolder : public testing::Test {
@@ -46,10 +54,10 @@ protected:
         fs::remove_all(folder);
         fs::create_directories(folder);
 #if defined(GOZ_BRIDGE)
-        char pattern[] = "/tmp/goz-XXXXXX"; // short: a socket path must fit a sockaddr_un
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        temp = pattern;
-        setting("TMPDIR", temp.string());
+        temp = goztest::MakeTemporaryFolder();
+        ASSERT_FALSE(temp.empty());
+        for (const std::string& variable : goztest::kTemporaryFolderVariables)
+            setting(variable, temp.string());
         setting("QUILTARA_STANDIN_LOG", (temp / "host.log").string());
         setting("QUILTARA_STANDIN_STDOUT", "off");
         setting("QUILTARA_STANDIN_SECONDS", "30");
@@ -75,27 +83,22 @@ protected:
     void configure(const std::string& path) const {
         goztest::WriteFile(config, "PATH = \"" + path + "\"\n");
     }
-    // A copy of the stand-in at `path`, configured as Quiltara.
-    fs::path installHost(const fs::path& path) const {
+    // A copy of the stand-in at `path` (".exe" added on Windows), configured as Quiltara.
+    fs::path installHost(fs::path path) const {
+        path += kExe;
         fs::create_directories(path.parent_path());
-        fs::copy_file(QUILTARA_STANDIN, path, fs::copy_options::overwrite_existing);
+        fs::copy_file(goztest::SystemPath(QUILTARA_STANDIN), path,
+                      fs::copy_options::overwrite_existing);
         configure(path.string());
         return path;
     }
     // Processes running a program below this case's folder.
-    std::vector<pid_t> hosts() const {
-        std::vector<pid_t> found;
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            std::error_code unreadable;
-            fs::path image = fs::read_symlink(entry.path() / "exe", unreadable);
-            if (!unreadable && image.string().rfind(temp.string() + "/", 0) == 0)
-                found.push_back(std::stoi(entry.path().filename().string()));
-        }
-        return found;
+    std::vector<uint32_t> hosts() const {
+        return goztest::ProcessesUnder(temp);
     }
     void stopHosts() const {
-        for (pid_t id : hosts())
-            kill(id, SIGKILL);
+        for (uint32_t id : hosts())
+            goztest::KillProcess(id);
         goztest::WaitFor([&] { return hosts().empty(); });
     }
     std::string hostLog() const {
@@ -122,10 +125,13 @@ protected:
         EXPECT_NE(status, kNoPath);
         EXPECT_LT(took, seconds);
     }
-    // The peer's socket for "Quiltara"; the lock file adds "-lockfile".
+    // The peer's socket for "Quiltara" (a file on POSIX, a pipe name on
+    // Windows); the lock file adds "-lockfile".
     fs::path socketFile() const {
+        uint32_t scope = 0;
+        goz::platform::InstanceScope(scope);
         char name[64];
-        std::snprintf(name, sizeof name, "qtsingleapp-Quilta-6f28-%x", getuid());
+        std::snprintf(name, sizeof name, "qtsingleapp-Quilta-6f28-%x", scope);
         return temp / name;
     }
     fs::path lockFile() const {
