@@ -2,7 +2,7 @@
 // against reading the same file whole and counting its lines.
 #include "bench/ratio.h"
 #include "gozsupport/config.h"
-#include "tests/support/process_scratch.h"
+#include "bench/process_scratch.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,7 @@
 // names a Windows build tree, its programs run too, under Wine in its prefix.
 #include "bench/ratio.h"
 #include "gozsupport/paths.h"
-#include "tests/support/process_scratch.h"
+#include "bench/process_scratch.h"
 #include "tests/support/subprocess.h"
 
 #include <benchmark/benchmark.h>
