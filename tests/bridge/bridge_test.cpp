@@ -3,6 +3,9 @@
 #include "tests/support/harness.h"
 
 #include <algorithm>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 using Bridge = GoZFolder;
 
@@ -13,6 +16,25 @@ TEST_F(Bridge, WithoutAReadablePathEndsWith32767AndStartsNothing) {
     EXPECT_EQ(bridge(), kNoPath);
     goztest::WriteFile(config, "NOTPATH = x\n");
     EXPECT_EQ(bridge(), kNoPath);
+}
+
+// What a crash, another tool or a hostile user may leave in place of the
+// configuration reads as missing: the installer logs it, the bridge ends with
+// 32767, neither waits for a writer to a pipe nor reads an endless device.
+TEST_F(Bridge, ConfigThatIsNoPlainFileReadsAsMissing) {
+    std::vector<std::function<void()>> makers = {[&] { fs::create_directory(config); }};
+#if !defined(_WIN32)
+    makers.push_back([&] { fs::create_symlink("GoZ_Config.txt", config); }); // a loop
+    makers.push_back([&] { fs::create_symlink("/dev/zero", config); });
+    makers.push_back([&] { ASSERT_EQ(mkfifo(config.c_str(), 0600), 0); });
+#endif
+    for (const auto& make : makers) {
+        fs::remove(config);
+        make();
+        EXPECT_EQ(run(GOZ_INSTALLER).exitCode, 0);
+        EXPECT_NE(goztest::ReadFile(folder / "GoZ_InstallLog.txt"), "");
+        EXPECT_EQ(bridge(), kNoPath);
+    }
 }
 
 TEST_F(Bridge, FailedStartEndsWithTheSystemErrorCode) {

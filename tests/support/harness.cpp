@@ -78,10 +78,6 @@ void GoZFolder::TearDown() {
     fs::remove_all(folder, ignored);
 }
 
-void GoZFolder::configure(const std::string& path) const {
-    goztest::WriteFile(config, "PATH = \"" + path + "\"\n");
-}
-
 fs::path GoZFolder::installHost(fs::path path) {
     path += kExe;
     fs::create_directories(path.parent_path());
@@ -103,10 +99,6 @@ void GoZFolder::stopHosts() {
             return false;
         });
     }
-}
-
-bool GoZFolder::logged(const std::string& line) const {
-    return goztest::WaitFor([&] { return hostLog().find(line + "\n") != std::string::npos; });
 }
 
 int GoZFolder::bridge(const QStringList& arguments) {

@@ -72,17 +72,20 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // An environment variable for the programs this case runs.
     void setting(const QString& name, const QString& value) { environment.insert(name, value); }
     goztest::RunResult run(const std::string& program, const QStringList& arguments = {}) const {
         return goztest::RunProgram(program, arguments, environment);
     }
-    void configure(const std::string& path) const;
+    void configure(const std::string& path) const {
+        goztest::WriteFile(config, "PATH = \"" + path + "\"\n");
+    }
     // A copy of the stand-in at `path` (".exe" added on Windows), configured as Quiltara.
     fs::path installHost(fs::path path);
     void stopHosts();
     std::string hostLog() const { return goztest::ReadFile(temp / "host.log"); }
-    bool logged(const std::string& line) const;
+    bool logged(const std::string& line) const {
+        return goztest::WaitFor([&] { return hostLog().find(line + "\n") != std::string::npos; });
+    }
     // The bridge, which prints nothing without an option; `took` is how long it ran.
     int bridge(const QStringList& arguments = {});
     fs::path lockFile() const; // the peer's for "Quiltara"
