@@ -9,6 +9,16 @@
 
 using Bridge = GoZFolder;
 
+#if !defined(_WIN32)
+// Eight bits of exit status: -1 and 32767 share their low byte, and no failure
+// code may end up reading as either of them.
+TEST(BridgeExitStatus, KeepsSuccessAndTheMissingPathApartInEightBits) {
+    const int cases[][2] = {{-1, 255}, {32767, 254}, {ENOENT, ENOENT}, {254, 253}, {-2, 253}};
+    for (const auto& [code, status] : cases)
+        EXPECT_EQ(ProcessExitStatus(code), status) << code;
+}
+#endif
+
 // Its single-instance peer exists from the start, even when an option ends it.
 TEST_F(Bridge, WithoutAReadablePathEndsWith32767AndStartsNothing) {
     EXPECT_EQ(run(GOZ_BRIDGE, {"--help"}).exitCode, 0);
