@@ -1,8 +1,6 @@
 #include "gozsupport/binary.h"
 #include "tests/support/harness.h"
 
-using namespace std::string_literals;
-
 // A record header as on disk: four little-endian 32-bit words; the value 1.5 unless given.
 static std::string RecordHeader(int32_t type, int32_t size, int32_t count,
                                 uint32_t value = 0x3FC00000) {
@@ -12,8 +10,8 @@ static std::string RecordHeader(int32_t type, int32_t size, int32_t count,
     return bytes;
 }
 
-// Records are read or skipped within their own data area: a bad count or data past it is
-// refused; type 0 moves past an area like any record, and alone answers a size below 16.
+// Bad counts are refused before anything is written or read; records are read or skipped in
+// their own data area, type 0 like any other; only type 0 answers a size below 16.
 TEST(GoZBinary, LittleEndianOnDiskAndEachRecordReadWithinItsOwnArea) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("a.GoZ").toStdString();
@@ -23,19 +21,26 @@ TEST(GoZBinary, LittleEndianOnDiskAndEachRecordReadWithinItsOwnArea) {
     EXPECT_TRUE(WriteRecord(out, 1, 7, "abc", v) && WriteRecord(out, 0xC351, -3, "abcd", -2.0F) &&
                 WriteRecord(out, 5001, 9, "wxyz", v) && WriteRecord(out, 10001, 2, vertices, v) &&
                 WriteRecord(out, 0, 5, nullptr, v) && WriteRecord(out, 777, 3, vertices, v));
-    // Refused before anything is written: 32 × 2^26 is 2^31.
     EXPECT_FALSE(WriteRecord(out, 35001, -1, vertices, v) ||
-                 WriteRecord(out, 25001, 0x04000000, vertices, v));
+                 WriteRecord(out, 25001, 0x04000000, vertices, v)); // 32 × 2^26 is 2^31
     EXPECT_EQ(CloseGoZBinary(out), 0);
     EXPECT_EQ(goztest::ReadFile(path),
-              "GoZb" + std::string(27, 'd') + '\0' + RecordHeader(1, 20, 7) + "abc\0"s +
-                  RecordHeader(50001, 24, -3, 0xC0000000) + "abcd\0\0\0\0"s +
+              "GoZb" + std::string(27, 'd') + '\0' + RecordHeader(1, 20, 7) + "abc" + '\0' +
+                  RecordHeader(50001, 24, -3, 0xC0000000) + "abcd" + std::string(4, '\0') +
                   RecordHeader(5001, 20, 9) + "wxyz" + RecordHeader(10001, 40, 2) + vertices +
                   RecordHeader(0, 0, 5) + RecordHeader(777, 16, 3));
+    // Each type's data length, for a count of 1 in a data area of 32 bytes.
+    const std::pair<int32_t, int64_t> types[] = {
+        {1, 32},     {2, 32},     {45001, 32}, {50001, 32}, {55001, 32}, {5001, 4},   {10001, 12},
+        {20003, 12}, {10002, 24}, {25002, 24}, {20001, 16}, {20002, 16}, {25001, 32}, {30001, 1},
+        {40002, 1},  {30002, 2},  {40001, 2},  {35001, 4},  {0, 0},      {777, 0}};
+    for (const auto& [type, length] : types) {
+        const GoZRecordHeader header{type, 48, 1, 0};
+        EXPECT_EQ(RecordDataLength(&header), length) << type;
+    }
     const std::string header = "gOzB" + std::string(28, '\0'); // the magic's case is not compared
     // {record, skipped rather than read, result, position after, RecordDataLength}
     const std::tuple<std::string, bool, bool, long, int64_t> cases[] = {
-        {RecordHeader(1, 20, 7) + "abc\0"s, false, true, 52, 4},
         {RecordHeader(30001, 24, 2) + "ab012345", false, true, 56, 2},
         {RecordHeader(35001, 16, -1), false, false, 48, -1},
         {RecordHeader(10001, 16 + 12, 0x0AAAAAAB), false, false, 48, -1},

@@ -45,12 +45,14 @@ TEST(ReadConfig, LinesNamesQuotesLimitsAndNumbersInAnyLocale) {
             bool found = ReadConfigVariable(file, name.c_str(), dest, sizeof dest);
             EXPECT_EQ(found ? dest : "<false>", expected) << locale << " " << name;
         }
-        goztest::WriteFile(path, "B = True\nI = -42x\nF = 1.5\n");
-        auto [b, i, f] = std::tuple<bool, int32_t, float>();
-        EXPECT_TRUE(ReadConfigBool(file, "B", &b) && ReadConfigInt(file, "I", &i) &&
-                    ReadConfigFloat(file, "F", &f) && WriteConfigFloat(file, "G", 0.1f));
-        EXPECT_EQ(std::make_tuple(b, i, f), std::make_tuple(true, -42, 1.5f)) << locale;
-        EXPECT_EQ(goztest::ReadFile(path), "B = True\nI = -42x\nF = 1.5\nG = 0.100000\n") << locale;
+        const std::string typed = "B = True\nC = no\nI = -42x\nF = 1.5\n";
+        goztest::WriteFile(path, typed);
+        auto [b, c, i, f] = std::tuple<bool, bool, int32_t, float>(false, true, 0, 0);
+        EXPECT_TRUE(ReadConfigBool(file, "B", &b) && ReadConfigBool(file, "C", &c) &&
+                    ReadConfigInt(file, "I", &i) && ReadConfigFloat(file, "F", &f) &&
+                    WriteConfigFloat(file, "G", 0.1f));
+        EXPECT_EQ(std::make_tuple(b, c, i, f), std::make_tuple(true, false, -42, 1.5f)) << locale;
+        EXPECT_EQ(goztest::ReadFile(path), typed + "G = 0.100000\n") << locale;
     }
     std::setlocale(LC_ALL, "C");
 }

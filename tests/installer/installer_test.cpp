@@ -10,7 +10,6 @@ const char* const kEol = "\n";
 
 class Installer : public GoZFolder {
 protected:
-    // Silent, it exits with 0 and leaves an empty log, or the time and `line`.
     void install(const std::string& line = "") const {
         std::time_t t = std::time(nullptr);
         goztest::RunResult result = run(GOZ_INSTALLER);
