@@ -49,7 +49,8 @@ TEST(GoZBinary, LittleEndianOnDiskAndEachRecordReadWithinItsOwnArea) {
         {RecordHeader(0, 24, 0) + "xxxxxxxx", false, true, 56, 0},
         {RecordHeader(777, 16, 0), true, true, 48, 0},
         {RecordHeader(0, 0, 0) + "xxxx", true, true, 48, 0},
-        {RecordHeader(1, 15, 0) + "xxxx", true, false, 48, 0}};
+        {RecordHeader(1, 15, 0) + "xxxx", true, false, 48, 0},
+        {RecordHeader(2, 24, 0) + "abcd", false, false, 52, 8}}; // cut short
     for (const auto& [record, skip, done, position, length] : cases) {
         goztest::WriteFile(path, header + record);
         std::FILE* in = OpenGoZBinaryForRead(path.c_str());
@@ -62,4 +63,14 @@ TEST(GoZBinary, LittleEndianOnDiskAndEachRecordReadWithinItsOwnArea) {
         EXPECT_EQ(std::ftell(in), position);
         CloseGoZBinary(in);
     }
+    // No GoZ file: another magic, a header cut short; and no record after a bare header.
+    for (const std::string& bad : {"GoZc" + header.substr(4), header.substr(0, 31)}) {
+        goztest::WriteFile(path, bad);
+        EXPECT_EQ(OpenGoZBinaryForRead(path.c_str()), nullptr);
+    }
+    goztest::WriteFile(path, header);
+    std::FILE* in = OpenGoZBinaryForRead(path.c_str());
+    GoZRecordHeader read{};
+    EXPECT_FALSE(ReadRecordHeader(in, &read));
+    CloseGoZBinary(in);
 }

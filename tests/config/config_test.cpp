@@ -50,9 +50,10 @@ TEST(ReadConfig, LinesNamesQuotesLimitsAndNumbersInAnyLocale) {
         auto [b, c, i, f] = std::tuple<bool, bool, int32_t, float>(false, true, 0, 0);
         EXPECT_TRUE(ReadConfigBool(file, "B", &b) && ReadConfigBool(file, "C", &c) &&
                     ReadConfigInt(file, "I", &i) && ReadConfigFloat(file, "F", &f) &&
-                    WriteConfigFloat(file, "G", 0.1f));
+                    WriteConfigFloat(file, "G", 0.1f) && WriteConfigBool(file, "T", false) &&
+                    WriteConfigInt(file, "J", -7));
         EXPECT_EQ(std::make_tuple(b, c, i, f), std::make_tuple(true, false, -42, 1.5f)) << locale;
-        EXPECT_EQ(goztest::ReadFile(path), typed + "G = 0.100000\n") << locale;
+        EXPECT_EQ(goztest::ReadFile(path), typed + "G = 0.100000\nT = FALSE\nJ = -7\n") << locale;
     }
     std::setlocale(LC_ALL, "C");
 }
