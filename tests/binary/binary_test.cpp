@@ -21,7 +21,7 @@ TEST(GoZBinary, LittleEndianOnDiskAndEachRecordReadWithinItsOwnArea) {
     EXPECT_TRUE(WriteRecord(out, 1, 7, "abc", v) && WriteRecord(out, 0xC351, -3, "abcd", -2.0F) &&
                 WriteRecord(out, 5001, 9, "wxyz", v) && WriteRecord(out, 10001, 2, vertices, v) &&
                 WriteRecord(out, 0, 5, nullptr, v) && WriteRecord(out, 777, 3, vertices, v));
-    EXPECT_FALSE(WriteRecord(out, 35001, -1, vertices, v) ||
+    EXPECT_FALSE(WriteRecord(out, 35001, -1, vertices, v) || WriteRecord(out, 1, 0, nullptr, v) ||
                  WriteRecord(out, 25001, 0x04000000, vertices, v)); // 32 × 2^26 is 2^31
     EXPECT_EQ(CloseGoZBinary(out), 0);
     EXPECT_EQ(goztest::ReadFile(path),

@@ -1,5 +1,7 @@
 // The bridge end to end, on Linux and under Wine alike: the real program,
 // copies of the stand-in Quiltara as the host.
+#include "gozsupport/spawn.h"
+#include "gozsupport/syserror.h"
 #include "tests/support/harness.h"
 
 #include <algorithm>
@@ -45,6 +47,15 @@ TEST_F(Bridge, ConfigThatIsNoPlainFileReadsAsMissing) {
         EXPECT_NE(goztest::ReadFile(folder / "GoZ_InstallLog.txt"), "");
         EXPECT_EQ(bridge(), kNoPath);
     }
+}
+
+// Without a program Windows would take one from the command line; nothing starts.
+TEST(StartProgram, RefusesAMissingPathOrCommandLine) {
+    std::string line = kMarker;
+    int32_t code = 0;
+    EXPECT_FALSE(StartProgram(nullptr, line.data(), code));
+    EXPECT_EQ(code, GenericSystemErrorCode());
+    EXPECT_FALSE(StartProgram(GOZ_INSTALLER, nullptr, code));
 }
 
 TEST_F(Bridge, FailedStartEndsWithTheSystemErrorCode) {

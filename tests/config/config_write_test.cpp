@@ -17,6 +17,7 @@ TEST(WriteConfig, KeepsOtherLinesRefusesWhatWouldBreakTheFileAndRewritesItInPlac
         bool string = false;                    // through WriteConfigString, which quotes
     } cases[] = {{"\r\n  PATH = a\r\n\r\nX=1\n\npath = b\nY = 2", "PATH", "c",
                   "\r\nX=1\n\nY = 2\nPATH = c\n"},
+                 {"x", "B", "2", "x\nB = 2\n"}, // one byte is no empty file
                  {"A = 1\n", "B", "two\nlines", "<false>:A = 1\n"},
                  {"A = 1\n", "B\r", "v", "<false>:A = 1\n"},
                  {"", "S", x253, "S = \"" + x253 + "\"\n", true},
