@@ -1,8 +1,8 @@
 // The config reader on files of 1 KiB, 1 MiB and 64 MiB, the sought line last,
 // against reading the same file whole and counting its lines.
+#include "bench/process_scratch.h"
 #include "bench/ratio.h"
 #include "gozsupport/config.h"
-#include "tests/support/process_scratch.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,22 +3,31 @@
 // messages it and waits for the acknowledgement. Both against a Qt program that
 // only starts and ends. The Linux programs run natively; when GOZ_WINDOWS_BUILD
 // names a Windows build tree, its programs run too, under Wine in its prefix.
+#include "bench/process_scratch.h"
 #include "bench/ratio.h"
 #include "gozsupport/paths.h"
-#include "tests/support/process_scratch.h"
-#include "tests/support/subprocess.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <list>
-#include <memory>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
 #include <vector>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -76,6 +85,28 @@ Programs WindowsPrograms(const fs::path& build, const fs::path& scratch) {
     return p;
 }
 
+// Polls `condition` until it holds or 10 s pass; its last answer.
+bool WaitFor(const std::function<bool()>& condition) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// The exit code of a started program, once it has ended; -1000 for none that
+// started, -2000 for one that a signal ended.
+int32_t Finish(pid_t child) {
+    if (child <= 0)
+        return -1000;
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2000;
+}
+
 // The stand-ins started from `program`, by their first argument in /proc.
 // Wine shows a process's Windows command line there, which for a Quiltara
 // that the bridge started is the marker alone.
@@ -94,7 +125,8 @@ std::vector<pid_t> HostsOf(const std::string& program) {
 // at exit.
 class Sandbox {
 public:
-    explicit Sandbox(Programs chosen) : programs(std::move(chosen)) {
+    explicit Sandbox(Programs chosen)
+        : programs(std::move(chosen)), environment(childEnvironment()) {
         fs::create_directories(programs.logFile.parent_path());
         fs::create_directories(programs.hostCopy.parent_path());
         fs::create_directories(programs.config.parent_path());
@@ -108,20 +140,33 @@ public:
         fs::remove(programs.config, ignored);
     }
 
-    std::unique_ptr<goztest::RunningProgram> start(const std::string& program) const {
-        std::vector<std::string> arguments = programs.runner;
-        arguments.push_back(program);
-        std::string first = arguments.front();
-        arguments.erase(arguments.begin());
-        return std::make_unique<goztest::RunningProgram>(first, arguments);
+    // Starts `program`, under the build's runner if it has one, with the
+    // sandbox's settings and nothing on its standard input; its process id, or 0.
+    pid_t start(const std::string& program) const {
+        std::vector<std::string> command = programs.runner;
+        command.push_back(program);
+        std::vector<char*> argv, envp;
+        for (std::string& word : command)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        for (const std::string& setting : environment)
+            envp.push_back(const_cast<char*>(setting.c_str()));
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        pid_t child = 0;
+        int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        return failed == 0 ? child : 0;
     }
 
     // Until the program's own exit: a host it starts may hold its output open longer.
-    int32_t run(const std::string& program) const { return start(program)->stop(); }
+    int32_t run(const std::string& program) const { return Finish(start(program)); }
 
     // Whether the stand-in has logged `line` (within 10 s).
     bool logged(const std::string& line) const {
-        return goztest::WaitFor([&] {
+        return WaitFor([&] {
             std::ifstream file(programs.logFile);
             std::string text((std::istreambuf_iterator<char>(file)), {});
             return text.find(line + "\n") != std::string::npos;
@@ -131,7 +176,7 @@ public:
     // Ends every stand-in started from the copy and drops their log, so that
     // logged() speaks of the next one only.
     void stopHosts() const {
-        goztest::WaitFor([&] {
+        WaitFor([&] {
             std::vector<pid_t> running = HostsOf(programs.hostPath);
             for (pid_t id : running)
                 kill(id, SIGKILL);
@@ -141,22 +186,31 @@ public:
         fs::remove(programs.logFile, ignored);
     }
 
-    // The settings of the programs this process starts, for one benchmark.
-    std::list<goztest::ScopedEnvironment> settings() const {
-        std::list<goztest::ScopedEnvironment> environment;
+    const Programs programs;
+
+private:
+    // This process's environment with the settings of the programs it starts.
+    std::vector<std::string> childEnvironment() const {
+        std::vector<std::string> settings = {"QUILTARA_STANDIN_LOG=" + programs.logPath,
+                                             "QUILTARA_STANDIN_STDOUT=off",
+                                             "QUILTARA_STANDIN_SECONDS=600"};
         if (!programs.tmpdir.empty())
-            environment.emplace_back("TMPDIR", programs.tmpdir);
-        environment.emplace_back("QUILTARA_STANDIN_LOG", programs.logPath);
-        environment.emplace_back("QUILTARA_STANDIN_STDOUT", "off");
-        environment.emplace_back("QUILTARA_STANDIN_SECONDS", "600");
-        return environment;
+            settings.push_back("TMPDIR=" + programs.tmpdir);
+        const auto ours = static_cast<std::ptrdiff_t>(settings.size());
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            std::string setting = *entry;
+            std::string name = setting.substr(0, setting.find('=') + 1);
+            auto named = [&](const std::string& own) { return own.rfind(name, 0) == 0; };
+            if (std::none_of(settings.begin(), settings.begin() + ours, named))
+                settings.push_back(setting);
+        }
+        return settings;
     }
 
-    const Programs programs;
+    const std::vector<std::string> environment;
 };
 
 void HandoverStart(benchmark::State& state, const Sandbox* sandbox) {
-    auto environment = sandbox->settings();
     sandbox->stopHosts();
     for (auto _ : state) {
         bool delivered = sandbox->run(sandbox->programs.bridge) == kDelivered;
@@ -171,20 +225,22 @@ void HandoverStart(benchmark::State& state, const Sandbox* sandbox) {
 }
 
 void HandoverMessage(benchmark::State& state, const Sandbox* sandbox) {
-    auto environment = sandbox->settings();
     sandbox->stopHosts();
-    auto host = sandbox->start(sandbox->programs.hostPath);
-    if (!host->started() || !sandbox->logged("lock: held")) {
+    pid_t host = sandbox->start(sandbox->programs.hostPath);
+    if (host == 0 || !sandbox->logged("lock: held")) {
         state.SkipWithError("Quiltara did not start");
-        return;
-    }
-    for (auto _ : state) {
-        if (sandbox->run(sandbox->programs.bridge) != kDelivered) {
-            state.SkipWithError("the message did not reach Quiltara");
-            break;
+    } else {
+        for (auto _ : state) {
+            if (sandbox->run(sandbox->programs.bridge) != kDelivered) {
+                state.SkipWithError("the message did not reach Quiltara");
+                break;
+            }
         }
     }
     sandbox->stopHosts();
+    if (host > 0)
+        kill(host, SIGKILL);
+    Finish(host);
 }
 
 void QtStartAndExit(benchmark::State& state, const Sandbox* sandbox) {

@@ -6,6 +6,15 @@ function(goz_warnings target)
                                              -Wsign-conversion -Wold-style-cast -Werror)
 endfunction()
 
+# `path` as a C string literal in `out`, as the programs name it: under Wine
+# the build tree is on drive Z:.
+function(goz_path_literal out path)
+    if(WIN32 AND path MATCHES "^/")
+        string(REPLACE "/" "\\\\" path "Z:${path}")
+    endif()
+    set(${out} "\"${path}\"" PARENT_SCOPE)
+endfunction()
+
 # Sandbox copies of programs go to sandbox/bin, under their real names.
 function(goz_sandbox_output target)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sandbox/bin)

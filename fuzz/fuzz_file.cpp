@@ -1,5 +1,5 @@
 #include "fuzz/fuzz_file.h"
-#include "tests/support/process_scratch.h"
+#include "bench/process_scratch.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev clang-format
     qtbase5-dev libgtest-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix wine64 locales
-    dpkg-dev make perl python3
+    dpkg-dev make perl python3 gcovr
 )
 missing=()
 for package in "${packages[@]}"; do

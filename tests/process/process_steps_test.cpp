@@ -1,5 +1,7 @@
-// The lookup's steps over a scripted process list. Defining the platform layer
-// here keeps the library's out of the link; paths compare the Windows way.
+// The lookup over a scripted process list, the Windows way: device-form image
+// names and a drive designator that is never compared. Defining the platform
+// layer here keeps the library's out of the link; the real one is met by the
+// bridge's tests, which find a running stand-in.
 #include "gozsupport/process.h"
 #include "gozsupport/process_platform.h"
 
@@ -15,14 +17,9 @@ struct FakeProcess {
     const char* image;
     bool opensPlain; // else only once the debug privilege is enabled
 };
-
-const std::string kTool = R"(C:\Apps\Tool\Tool.exe)";
-const char* const kToolImage = R"(\Device\HarddiskVolume3\apps\tool\TOOL.EXE)";
+const char* const kTool = R"(\Device\HarddiskVolume3\apps\tool\TOOL.EXE)";
 // A process's identifier is its place in the list, from 1.
-FakeProcess processes[] = {{R"(\Tool\Tool.exe)", true}, // shorter than kTool's compared part
-                           {kToolImage, false},
-                           {kToolImage, true},
-                           {kToolImage, true}};
+FakeProcess processes[] = {{R"(\Tool\Tool.exe)", true}, {kTool, false}, {kTool, true}};
 bool listFails = false, privilegeEnabled = false;
 int privilegeAttempts = 0, openHandles = 0;
 
@@ -37,80 +34,65 @@ bool ListProcessIds(uint32_t* ids, uint32_t capacity, uint32_t& count) {
         ids[count] = count + 1;
     return !listFails;
 }
-
 ProcessHandle OpenProcessForQuery(uint32_t id) {
     FakeProcess& process = processes[id - 1];
-    if (!process.opensPlain && !privilegeEnabled)
-        return nullptr;
-    ++openHandles;
-    return &process;
+    openHandles += process.opensPlain || privilegeEnabled;
+    return process.opensPlain || privilegeEnabled ? &process : nullptr;
 }
-
 void EnableDebugPrivilege() {
     ++privilegeAttempts;
     privilegeEnabled = true;
 }
-
 void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size) {
     std::snprintf(name, size, "%s", static_cast<FakeProcess*>(process)->image);
 }
-
 void CloseProcess(ProcessHandle) {
     --openHandles;
 }
 
 } // namespace goz::platform
 
-namespace {
-
-uint32_t Lookup(std::string path, bool& privilegeTried) {
-    uint32_t id = 12345;
-    bool found = FindProcessByImagePath(path.data(), id, privilegeTried);
-    EXPECT_EQ(found, id != 0) << path;
-    EXPECT_EQ(openHandles, 0) << "every opened process is closed";
-    return id;
-}
-
-// Process 2 opens only with the privilege: finding it shows the attempt was made.
-TEST(ProcessLookupSteps, TriesTheDebugPrivilegeOncePerFlag) {
+// Rows in order, on one once-only flag: the first match in list order wins,
+// an image shorter than the compared part never matches, case, slashes and
+// the drive letter do not count, and the privilege is tried once per flag.
+TEST(ProcessLookup, MatchesTheTailAndTriesThePrivilegeOncePerFlag) {
+    const struct {
+        const char* path;
+        uint32_t id;
+        bool privilegeAfter;
+    } rows[] = {{R"(C:\Tool\Tool.exe)", 1, false},
+                {R"(C:\Apps\Tool\Tool.exe)", 2, true},
+                {R"(D:/APPS/tool/tool.exe)", 3, false},
+                {R"(C:\Apps\Tool\Tool.ex)", 0, false},
+                {"C:", 0, false},
+                {"C", 0, false},
+                {"", 0, false}};
     bool tried = false;
-    EXPECT_EQ(Lookup(R"(C:\Tool\Tool.exe)", tried), 1U);
-    EXPECT_FALSE(tried) << "no process refused before the match";
-    EXPECT_EQ(Lookup(kTool, tried), 2U);
-    EXPECT_TRUE(tried);
-    privilegeEnabled = false;
-    EXPECT_EQ(Lookup(kTool, tried), 3U) << "the first match in list order";
-    bool ownTried = false;
-    EXPECT_EQ(Lookup(kTool, ownTried), 2U);
-    EXPECT_EQ(privilegeAttempts, 2);
-
-    // The two-argument form keeps the library's own flag across calls.
-    for (uint32_t expected : {2U, 3U}) {
+    for (const auto& row : rows) {
+        std::string path = row.path;
+        uint32_t id = 12345;
+        EXPECT_EQ(FindProcessByImagePath(path.data(), id, tried), row.id != 0) << row.path;
+        EXPECT_EQ(id, row.id) << row.path;
+        EXPECT_EQ(path.find('\\'), std::string::npos) << "rewritten in place";
+        EXPECT_EQ(privilegeEnabled, row.privilegeAfter) << row.path;
+        EXPECT_EQ(openHandles, 0) << "every opened process is closed";
         privilegeEnabled = false;
-        std::string path = kTool;
+    }
+    EXPECT_EQ(privilegeAttempts, 1);
+    // The library's own flag is another, and is kept across calls.
+    for (uint32_t expected : {2U, 3U}) {
+        std::string path = R"(C:\Apps\Tool\Tool.exe)";
         uint32_t id = 0;
         EXPECT_TRUE(FindProcessByImagePath(path.data(), id));
         EXPECT_EQ(id, expected);
+        privilegeEnabled = false;
     }
-    EXPECT_EQ(privilegeAttempts, 3);
-}
-
-TEST(ProcessLookupSteps, EmptyTailOrMissingListFindsNothing) {
-    bool tried = false;
-    // Nothing left to compare: every image would end with it.
-    for (const char* path : {"", "C", "C:"})
-        EXPECT_EQ(Lookup(path, tried), 0U) << path;
-    uint32_t id = 1;
-    EXPECT_FALSE(FindProcessByImagePath(nullptr, id, tried));
-    EXPECT_EQ(id, 0U);
-
+    EXPECT_EQ(privilegeAttempts, 2);
+    // Without a list, nothing is touched.
     listFails = true;
-    std::string path = kTool;
-    id = 1;
+    std::string path = R"(C:\Apps\Tool\Tool.exe)";
+    uint32_t id = 1;
     EXPECT_FALSE(FindProcessByImagePath(path.data(), id, tried));
     EXPECT_EQ(id, 0U);
-    EXPECT_EQ(path, kTool) << "no list, no rewrite";
-    listFails = false;
+    EXPECT_EQ(path, R"(C:\Apps\Tool\Tool.exe)");
 }
-
-} // namespace

@@ -1,0 +1,126 @@
+#include "tests/support/harness.h"
+
+#include "gozsupport/process.h"
+#include "singleinstance/lock_platform.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QtCore/qtestsupport_core.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <csignal>
+#endif
+
+namespace goztest {
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(out << bytes) << "cannot write " << path;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms) {
+    return QTest::qWaitFor(condition, ms);
+}
+
+RunResult RunProgram(const std::string& program, const QStringList& arguments,
+                     const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QString::fromStdString(program), arguments,
+                  QIODevice::ReadWrite | QIODevice::Text);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return {-1000, ""};
+    int32_t code = process.exitStatus() == QProcess::CrashExit ? -2000 : process.exitCode();
+    return {code, process.readAllStandardOutput().toStdString()};
+}
+
+void KillProcess(uint32_t id) {
+#if defined(_WIN32)
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+#else
+    kill(static_cast<pid_t>(id), SIGKILL);
+#endif
+}
+
+} // namespace goztest
+
+void GoZFolder::SetUp() {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    ASSERT_TRUE(tempDir.isValid());
+    for (const char* variable : {"TMPDIR", "TMP", "TEMP"})
+        setting(variable, tempDir.path());
+    setting("QUILTARA_STANDIN_LOG", QString::fromStdString((temp / "host.log").string()));
+    setting("QUILTARA_STANDIN_STDOUT", "off");
+    setting("QUILTARA_STANDIN_SECONDS", "30");
+}
+
+void GoZFolder::TearDown() {
+    stopHosts();
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+}
+
+fs::path GoZFolder::installHost(fs::path path) {
+    path += kExe;
+    fs::create_directories(path.parent_path());
+    fs::copy_file(QUILTARA_STANDIN, path, fs::copy_options::overwrite_existing);
+    configure(path.string());
+    hosts.push_back(path.string());
+    return path;
+}
+
+// By the library's own lookup, which the tests of the bridge rely on anyway.
+void GoZFolder::stopHosts() {
+    bool privilegeTried = false;
+    for (std::string host : hosts) {
+        goztest::WaitFor([&] {
+            uint32_t id = 0;
+            if (!FindProcessByImagePath(host.data(), id, privilegeTried))
+                return true;
+            goztest::KillProcess(id);
+            return false;
+        });
+    }
+}
+
+int GoZFolder::bridge(const QStringList& arguments) {
+    auto start = std::chrono::steady_clock::now();
+    goztest::RunResult result = run(GOZ_BRIDGE, arguments);
+    took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(result.output, "");
+    return result.exitCode;
+}
+
+fs::path GoZFolder::lockFile() const {
+    uint32_t scope = 0;
+    goz::platform::InstanceScope(scope);
+    char name[64];
+    std::snprintf(name, sizeof name, "qtsingleapp-Quilta-6f28-%x-lockfile", scope);
+    return temp / name;
+}
+
+// Qt's processes, sockets and waits want an application object, as the
+// programs under test have one.
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,100 @@
+// The test harness, one for both platforms: files, programs, processes, and
+// Quiltara's sandbox GoZ folder with a temporary folder of each case's own.
+// GOZ_BRIDGE, GOZ_INSTALLER and QUILTARA_STANDIN name the sandbox programs as
+// the system does (on drive Z: under Wine).
+#pragma once
+
+#include "bridge/exit_status.h"
+#include "gozsupport/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace goztest {
+
+void WriteFile(const fs::path& path, const std::string& bytes);
+std::string ReadFile(const fs::path& path); // "" for a missing file
+// Polls `condition` until it holds or `ms` pass; its last answer.
+bool WaitFor(const std::function<bool()>& condition, int ms = 10000);
+
+struct RunResult {
+    int32_t exitCode;   // all 32 bits on Windows, 8 on POSIX; -2000 for a crash
+    std::string output; // standard output, line ends as "\n"
+};
+// Runs `program` to its own end; what it leaves running is not waited for.
+RunResult
+RunProgram(const std::string& program, const QStringList& arguments = {},
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+void KillProcess(uint32_t id);
+
+} // namespace goztest
+
+inline const std::string kMarker = "----------<::>-GoZ";
+inline const int kSuccess = ProcessExitStatus(-1);
+inline const int kNoPath = ProcessExitStatus(32767);
+
+// Where outcomes differ by platform: Windows keeps 32-bit exit codes and has
+// error numbers of its own, Linux keeps 8 bits and reports errno values. The
+// stand-in logs a started Quiltara's whole command line on Windows, each
+// argument on Linux.
+#if defined(_WIN32)
+inline const char* const kExe = ".exe";
+inline const std::string kStartedWithMarker = "commandline: " + kMarker;
+inline const int kNotConnected = 233;                 // ERROR_PIPE_NOT_CONNECTED
+inline const int kNoHostSocket = 2, kMissingFile = 2; // ERROR_FILE_NOT_FOUND
+inline const int kMissingFolder = 3, kEmptyPath = 3;  // ERROR_PATH_NOT_FOUND
+inline const int kNotAProgram = 193;                  // ERROR_BAD_EXE_FORMAT
+inline const int kSendTimedOut = 0; // whatever GetLastError holds: any failure code
+#else
+inline const char* const kExe = "";
+inline const std::string kStartedWithMarker = "argv: " + kMarker;
+inline const int kNotConnected = ENOTCONN, kSendTimedOut = ETIMEDOUT, kNoHostSocket = ENOENT;
+inline const int kMissingFile = ENOENT, kMissingFolder = ENOENT, kEmptyPath = ENOENT;
+inline const int kNotAProgram = EACCES; // not marked executable
+#endif
+
+// Quiltara's sandbox GoZ folder, emptied for each case, and a temporary folder
+// of the case's own for the programs' lock files, sockets and stand-ins.
+class GoZFolder : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void setting(const QString& name, const QString& value) { environment.insert(name, value); }
+    goztest::RunResult run(const std::string& program, const QStringList& arguments = {}) const {
+        return goztest::RunProgram(program, arguments, environment);
+    }
+    void configure(const std::string& path) const {
+        goztest::WriteFile(config, "PATH = \"" + path + "\"\n");
+    }
+    // A copy of the stand-in at `path` (".exe" added on Windows), configured as Quiltara.
+    fs::path installHost(fs::path path);
+    void stopHosts();
+    std::string hostLog() const { return goztest::ReadFile(temp / "host.log"); }
+    bool logged(const std::string& line) const {
+        return goztest::WaitFor([&] { return hostLog().find(line + "\n") != std::string::npos; });
+    }
+    // The bridge, which prints nothing without an option; `took` is how long it ran.
+    int bridge(const QStringList& arguments = {});
+    fs::path lockFile() const; // the peer's for "Quiltara"
+
+    const fs::path folder = fs::path(GoZPublicRoot) / "GoZApps" / "Quiltara";
+    const fs::path config = folder / "GoZ_Config.txt";
+    QTemporaryDir tempDir;
+    const fs::path temp = tempDir.path().toStdString();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    std::vector<std::string> hosts;
+    double took = 0;
+};
