@@ -66,7 +66,7 @@ fail() {
     exit 1
 }
 
-say "Qt 5 for mingw is not built yet: building it into $prefix (about 15 minutes on 2 cores; the log is $log)"
+say "Qt 5 for mingw is not built yet: building it into $prefix (12 to 15 minutes on 2 cores; the log is $log)"
 parent=$(dirname "$prefix")
 if ! mkdir -p "$parent" 2>/dev/null || [[ ! -w $parent ]]; then
     "${sudo_cmd[@]}" mkdir -p "$parent"
