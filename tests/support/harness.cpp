@@ -1,7 +1,7 @@
 #include "tests/support/harness.h"
 
 #include "gozsupport/process.h"
-#include "singleinstance/lock_platform.h"
+#include "singleinstance/qtlocalpeer.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -110,11 +110,7 @@ int GoZFolder::bridge(const QStringList& arguments) {
 }
 
 fs::path GoZFolder::lockFile() const {
-    uint32_t scope = 0;
-    goz::platform::InstanceScope(scope);
-    char name[64];
-    std::snprintf(name, sizeof name, "qtsingleapp-Quilta-6f28-%x-lockfile", scope);
-    return temp / name;
+    return temp / (QtLocalPeer::socketNameFor("Quiltara") + "-lockfile").toStdString();
 }
 
 // Qt's processes, sockets and waits want an application object, as the
