@@ -138,7 +138,20 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
     }
     if (!connected)
         return sendFailed(ErrnoFor(socket.error()));
+    return sendOver(socket, message, timeout);
+}
 
+bool QtLocalPeer::sendToListener(const QString& message, int timeout) {
+    QLocalSocket socket;
+    socket.connectToServer(socketName);
+    if (!socket.waitForConnected(timeout / 2))
+        return sendFailed(ErrnoFor(socket.error()));
+    return sendOver(socket, message, timeout);
+}
+
+// A connection that is made always carries a frame: the other side logs one
+// that closes without it.
+bool QtLocalPeer::sendOver(QLocalSocket& socket, const QString& message, int timeout) {
     QByteArray bytes = message.toUtf8();
     QDataStream stream(&socket);
     stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
@@ -154,6 +167,11 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
         return sendFailed(EPROTO);
     sendError = 0;
     return true;
+}
+
+// No socket, or a socket file that a crashed instance left behind.
+bool QtLocalPeer::nobodyListened() const {
+    return sendError == ENOENT || sendError == ECONNREFUSED;
 }
 
 bool QtLocalPeer::sendFailed(int error) {
