@@ -53,6 +53,12 @@ int ErrnoFor(QLocalSocket::LocalSocketError error) {
     }
 }
 
+// A connection attempt that failed. On Windows a pipe whose instances all
+// stayed busy fails as a broken connection before there was one.
+int ConnectFailure(const QLocalSocket& socket) {
+    return socket.error() == QLocalSocket::ConnectionError ? EBUSY : ErrnoFor(socket.error());
+}
+
 // A wait on a connected socket that failed: the other side left, or it did not
 // answer in time. Qt names these differently per platform, the state does not.
 int WaitFailure(const QLocalSocket& socket) {
@@ -137,7 +143,7 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
         QThread::msleep(250); // the instance may not be listening yet
     }
     if (!connected)
-        return sendFailed(ErrnoFor(socket.error()));
+        return sendFailed(ConnectFailure(socket));
     return sendOver(socket, message, timeout);
 }
 
@@ -145,7 +151,7 @@ bool QtLocalPeer::sendToListener(const QString& message, int timeout) {
     QLocalSocket socket;
     socket.connectToServer(socketName);
     if (!socket.waitForConnected(timeout / 2))
-        return sendFailed(ErrnoFor(socket.error()));
+        return sendFailed(ConnectFailure(socket));
     return sendOver(socket, message, timeout);
 }
 

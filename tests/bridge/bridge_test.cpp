@@ -78,9 +78,7 @@ TEST_F(Bridge, HostThatNeverAnswersFailsInTime) {
     setting("QUILTARA_STANDIN_MODE", "silent");
     EXPECT_EQ(bridge(), kSuccess);
     ASSERT_TRUE(logged("lock: held"));
-    int status = bridge();
-    EXPECT_TRUE(kSendTimedOut == 0 || status == kSendTimedOut) << status;
-    EXPECT_TRUE(status != kSuccess && status != kNoPath && status > 0) << status;
+    EXPECT_EQ(bridge(), kSendTimedOut);
     EXPECT_LT(took, 7.5);
     EXPECT_EQ(hostLog().find("busy"), std::string::npos);
 }

@@ -59,8 +59,8 @@ inline const int kNotConnected = 233;                // ERROR_PIPE_NOT_CONNECTED
 inline const int kMissingFile = 2;                   // ERROR_FILE_NOT_FOUND
 inline const int kMissingFolder = 3, kEmptyPath = 3; // ERROR_PATH_NOT_FOUND
 inline const int kNotAProgram = 193;                 // ERROR_BAD_EXE_FORMAT
-inline const int kSendTimedOut = 0; // whatever GetLastError holds: any failure code
-inline const int kBurst = 10;       // bridges at once: a Wine start costs a fifth of a second
+inline const int kSendTimedOut = 121;                // ERROR_SEM_TIMEOUT
+inline const int kBurst = 10; // bridges at once: a Wine start costs a fifth of a second
 #else
 inline const char* const kExe = "";
 inline const std::string kStartedWithMarker = "argv: " + kMarker;
