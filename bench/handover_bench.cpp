@@ -1,8 +1,11 @@
 // Wall time of the bridge from its start to its exit, both ways: Quiltara (the
 // stand-in) is not running and the bridge starts it, or it runs and the bridge
 // messages it and waits for the acknowledgement. Both against a Qt program that
-// only starts and ends. The Linux programs run natively; when GOZ_WINDOWS_BUILD
-// names a Windows build tree, its programs run too, under Wine in its prefix.
+// only starts and ends. Then the load: many bridges at once, with Quiltara not
+// running and running, counted at Quiltara; and how soon a bridge that waits
+// for a slow Quiltara delivers once it listens. The Linux programs run
+// natively; when GOZ_WINDOWS_BUILD names a Windows build tree, its programs run
+// too, under Wine in its prefix.
 #include "bench/process_scratch.h"
 #include "bench/ratio.h"
 #include "gozsupport/paths.h"
@@ -140,15 +143,20 @@ public:
         fs::remove(programs.config, ignored);
     }
 
-    // Starts `program`, under the build's runner if it has one, with the
-    // sandbox's settings and nothing on its standard input; its process id, or 0.
-    pid_t start(const std::string& program) const {
+    // Starts `program` with `arguments`, under the build's runner if it has
+    // one, with the sandbox's settings and `extra` ones, and nothing on its
+    // standard input; its process id, or 0.
+    pid_t start(const std::string& program, const std::vector<std::string>& extra = {},
+                const std::vector<std::string>& arguments = {}) const {
         std::vector<std::string> command = programs.runner;
         command.push_back(program);
+        command.insert(command.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv, envp;
         for (std::string& word : command)
             argv.push_back(word.data());
         argv.push_back(nullptr);
+        for (const std::string& setting : extra)
+            envp.push_back(const_cast<char*>(setting.c_str()));
         for (const std::string& setting : environment)
             envp.push_back(const_cast<char*>(setting.c_str()));
         envp.push_back(nullptr);
@@ -164,13 +172,23 @@ public:
     // Until the program's own exit: a host it starts may hold its output open longer.
     int32_t run(const std::string& program) const { return Finish(start(program)); }
 
+    std::string log() const {
+        std::ifstream file(programs.logFile);
+        return std::string((std::istreambuf_iterator<char>(file)), {});
+    }
+
     // Whether the stand-in has logged `line` (within 10 s).
     bool logged(const std::string& line) const {
-        return WaitFor([&] {
-            std::ifstream file(programs.logFile);
-            std::string text((std::istreambuf_iterator<char>(file)), {});
-            return text.find(line + "\n") != std::string::npos;
-        });
+        return WaitFor([&] { return log().find(line + "\n") != std::string::npos; });
+    }
+
+    // How many lines of the log start with `start`.
+    int count(const std::string& start) const {
+        const std::string text = "\n" + log(), wanted = "\n" + start;
+        int found = 0;
+        for (size_t at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1))
+            ++found;
+        return found;
     }
 
     // Ends every stand-in started from the copy and drops their log, so that
@@ -252,6 +270,84 @@ void QtStartAndExit(benchmark::State& state, const Sandbox* sandbox) {
     }
 }
 
+// `bridges` bridges at once, with Quiltara not running (cold) or running
+// (warm). Delivered is what Quiltara logged: each instance's own start with
+// the marker and every message; lost is the rest.
+void Burst(benchmark::State& state, const Sandbox* sandbox, bool warm) {
+    const auto bridges = static_cast<int>(state.range(0));
+    const std::string marker = "----------<::>-GoZ";
+    double delivered = 0, started = 0, failed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        sandbox->stopHosts();
+        if (warm &&
+            (sandbox->start(sandbox->programs.hostPath) == 0 || !sandbox->logged("lock: held"))) {
+            state.SkipWithError("Quiltara did not start");
+            break;
+        }
+        const int before = sandbox->count("message: ");
+        state.ResumeTiming();
+        std::vector<pid_t> running;
+        for (int i = 0; i < bridges; ++i)
+            running.push_back(sandbox->start(sandbox->programs.bridge));
+        for (pid_t bridge : running)
+            failed += Finish(bridge) != kDelivered;
+        state.PauseTiming();
+        // Messages are logged once acknowledged; give the last ones a moment.
+        int messages = 0;
+        WaitFor([&] {
+            int now = sandbox->count("message: ");
+            bool settled = now == messages;
+            messages = now;
+            return settled && now - before + (warm ? 0 : sandbox->count("lock: held")) >= bridges;
+        });
+        const int starts =
+            sandbox->count("argv: " + marker) + sandbox->count("commandline: " + marker);
+        delivered += messages - before + (warm ? 0 : sandbox->count("lock: held"));
+        started += starts;
+        state.ResumeTiming();
+    }
+    sandbox->stopHosts();
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["delivered"] = delivered / runs;
+    state.counters["lost"] = bridges - delivered / runs;
+    state.counters["failed"] = failed / runs;
+    state.counters["started"] = started / runs;
+}
+
+// From the moment a Quiltara that took a second to load listens until the
+// message of a bridge that has been waiting for it arrives, as its log shows.
+void ListenToMessage(benchmark::State& state, const Sandbox* sandbox) {
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        sandbox->stopHosts();
+        pid_t host = sandbox->start(sandbox->programs.hostPath,
+                                    {"QUILTARA_STANDIN_STARTUP_MS=1000"}, {"loading"});
+        // Under Wine a process takes a while to come up; the bridge must find it.
+        sandbox->logged("loading");
+        pid_t bridge = sandbox->start(sandbox->programs.bridge);
+        Clock::time_point listening{}, arrived{};
+        const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
+        while (arrived == Clock::time_point{} && Clock::now() < end) {
+            std::string text = sandbox->log();
+            if (listening == Clock::time_point{} && text.find("lock: held\n") != std::string::npos)
+                listening = Clock::now();
+            if (listening != Clock::time_point{} && text.find("message: ") != std::string::npos)
+                arrived = Clock::now();
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        bool delivered = Finish(bridge) == kDelivered;
+        kill(host, SIGKILL);
+        Finish(host);
+        if (!delivered || arrived == Clock::time_point{}) {
+            state.SkipWithError("the waiting bridge did not deliver");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(arrived - listening).count());
+    }
+    sandbox->stopHosts();
+}
+
 void Register(const std::string& prefix, const Sandbox* sandbox) {
     // The ratio printer keeps these names past registration.
     static std::list<std::string> names;
@@ -265,6 +361,21 @@ void Register(const std::string& prefix, const Sandbox* sandbox) {
         bench->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(prefix.empty() ? 0.5 : 5.0);
     gozbench::CompareWith(start.c_str(), bare.c_str());
     gozbench::CompareWith(message.c_str(), bare.c_str());
+
+    const int bridges = prefix.empty() ? 50 : 20;
+    const std::string& cold = names.emplace_back(prefix + "BurstCold");
+    const std::string& warm = names.emplace_back(prefix + "BurstWarm");
+    const std::string& delay = names.emplace_back(prefix + "ListenToMessage");
+    for (bool isWarm : {false, true})
+        benchmark::RegisterBenchmark((isWarm ? warm : cold).c_str(), Burst, sandbox, isWarm)
+            ->Arg(bridges)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
+    benchmark::RegisterBenchmark(delay.c_str(), ListenToMessage, sandbox)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(5);
 }
 
 const int registered = [] {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <cstdint>
@@ -35,16 +36,18 @@ public:
 
     // The search for a running Quiltara, with the bridge's own once-only flag.
     static bool findRunningHost(char* path, uint32_t& processId);
-    int32_t messageRunningHost();
+    // Sends to the Quiltara found, waiting until `deadline` for one that does
+    // not listen yet. False, with nothing recorded, when that process ended first.
+    bool messageRunningHost(uint32_t processId, const QDeadlineTimer& deadline);
     int32_t startHost(char* commandLine);
-    bool peerIsClient();
     bool sendPeerMessage(const QString& text, int32_t timeout);
 
     char hostPath[1024];
     std::string hostMessage;
     // -1 while no failure has been recorded; becomes the process exit code.
     int32_t exitCode;
-    // A Qt child of this object: destroyed with it, releasing the lock if it took it.
+    // A Qt child of this object. It only sends: the bridge never takes
+    // Quiltara's single-instance lock.
     QtLocalPeer* peer;
 
 private:

@@ -25,4 +25,20 @@ void UnifySlashes(char* text);
 // `path`; never for an empty compared part.
 bool ImageNameMatches(const char* path, const char* imageName);
 
+// A process found by the search, held so that a wait for it can end when it
+// does. Held, its identifier cannot come to name another process. One that
+// cannot be opened never reads as ended.
+class ProcessWatch {
+public:
+    explicit ProcessWatch(uint32_t processId);
+    ~ProcessWatch();
+    ProcessWatch(const ProcessWatch&) = delete;
+    ProcessWatch& operator=(const ProcessWatch&) = delete;
+
+    bool hasEnded() const;
+
+private:
+    void* process;
+};
+
 } // namespace goz

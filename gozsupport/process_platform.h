@@ -28,4 +28,11 @@ void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size);
 
 void CloseProcess(ProcessHandle process);
 
+// Opens a process to tell later whether it has ended; null when it cannot be opened.
+ProcessHandle OpenProcessForWait(uint32_t id);
+
+// Whether an opened process has ended; a process that only waits to be
+// reaped has.
+bool ProcessHasEnded(ProcessHandle process);
+
 } // namespace goz::platform

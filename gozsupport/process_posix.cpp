@@ -1,5 +1,6 @@
 #include "gozsupport/process_platform.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -74,6 +75,18 @@ void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size) {
 
 void CloseProcess(ProcessHandle process) {
     close(Descriptor(process));
+}
+
+ProcessHandle OpenProcessForWait(uint32_t id) {
+    return OpenProcessForQuery(id);
+}
+
+// A zombie has no executable any more, and the folder of a process that is
+// gone answers nothing at all.
+bool ProcessHasEnded(ProcessHandle process) {
+    char first = 0;
+    return readlinkat(Descriptor(process), "exe", &first, 1) < 0 &&
+           (errno == ENOENT || errno == ESRCH);
 }
 
 } // namespace goz::platform

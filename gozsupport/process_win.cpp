@@ -55,4 +55,12 @@ void CloseProcess(ProcessHandle process) {
     CloseHandle(process);
 }
 
+ProcessHandle OpenProcessForWait(uint32_t id) {
+    return OpenProcess(SYNCHRONIZE, FALSE, id);
+}
+
+bool ProcessHasEnded(ProcessHandle process) {
+    return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+}
+
 } // namespace goz::platform

@@ -9,7 +9,8 @@ int32_t LastSystemErrorCode();
 int32_t GenericSystemErrorCode();
 
 // The code to record for a failure that the errno value `cause` describes: `cause`
-// itself where errno values are the system's codes; on Windows, GetLastError.
+// itself where errno values are the system's codes; on Windows, the matching
+// Windows code (ERROR_GEN_FAILURE for one without a match).
 int32_t SystemErrorCodeFor(int32_t cause);
 
 // The code for a hand-over that reached nobody: ENOTCONN or ERROR_PIPE_NOT_CONNECTED.

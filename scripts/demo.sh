@@ -74,7 +74,7 @@ meaning() {
     case $1 in
     "$success") echo "the bridge's -1: delivered, no failure" ;;
     "$no_path") echo "the bridge's 32767: Quiltara's path cannot be read" ;;
-    "$not_connected") echo "a Quiltara runs, but nobody holds the single-instance lock: nothing was delivered" ;;
+    "$not_connected") echo "a Quiltara runs, but nothing listened on its single-instance socket in time: nothing was delivered" ;;
     0) echo "an option was answered" ;;
     *) echo "system error code $1" ;;
     esac

@@ -53,6 +53,12 @@ int ErrnoFor(QLocalSocket::LocalSocketError error) {
     }
 }
 
+// A connection attempt that failed. On Windows a pipe whose instances all
+// stayed busy fails as a broken connection before there was one.
+int ConnectFailure(const QLocalSocket& socket) {
+    return socket.error() == QLocalSocket::ConnectionError ? EBUSY : ErrnoFor(socket.error());
+}
+
 // A wait on a connected socket that failed: the other side left, or it did not
 // answer in time. Qt names these differently per platform, the state does not.
 int WaitFailure(const QLocalSocket& socket) {
@@ -137,8 +143,21 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
         QThread::msleep(250); // the instance may not be listening yet
     }
     if (!connected)
-        return sendFailed(ErrnoFor(socket.error()));
+        return sendFailed(ConnectFailure(socket));
+    return sendOver(socket, message, timeout);
+}
 
+bool QtLocalPeer::sendToListener(const QString& message, int timeout) {
+    QLocalSocket socket;
+    socket.connectToServer(socketName);
+    if (!socket.waitForConnected(timeout / 2))
+        return sendFailed(ConnectFailure(socket));
+    return sendOver(socket, message, timeout);
+}
+
+// A connection that is made always carries a frame: the other side logs one
+// that closes without it.
+bool QtLocalPeer::sendOver(QLocalSocket& socket, const QString& message, int timeout) {
     QByteArray bytes = message.toUtf8();
     QDataStream stream(&socket);
     stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
@@ -154,6 +173,11 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
         return sendFailed(EPROTO);
     sendError = 0;
     return true;
+}
+
+// No socket, or a socket file that a crashed instance left behind.
+bool QtLocalPeer::nobodyListened() const {
+    return sendError == ENOENT || sendError == ECONNREFUSED;
 }
 
 bool QtLocalPeer::sendFailed(int error) {

@@ -28,6 +28,13 @@ public:
     // acknowledged. `timeout` in ms bounds each wait (half of it each of the
     // two connection attempts).
     bool sendMessage(const QString& message, int timeout);
+    // The same hand-over without the client check, so it never takes the lock:
+    // to whoever listens on the socket, with one connection attempt of up to
+    // timeout/2 ms. A sender that only delivers, and must not become the
+    // instance while the real one is still starting, uses this.
+    bool sendToListener(const QString& message, int timeout);
+    // Whether the last send failed because nothing listened on the socket.
+    bool nobodyListened() const;
     // Why the last sendMessage() answered false, as an errno value (0 after
     // one that delivered): ENOENT when nobody listens, ETIMEDOUT when a wait
     // ran out, EPROTO when the reply was not "ack", and so on.
@@ -45,6 +52,7 @@ private Q_SLOTS:
 
 private:
     bool receiveFrom(QLocalSocket& socket, QString& message);
+    bool sendOver(QLocalSocket& socket, const QString& message, int timeout);
     bool sendFailed(int error);
 
     QString id;

@@ -10,6 +10,8 @@
 //                         nolock  never take the lock, only log the arguments and stay
 //   QUILTARA_STANDIN_MESSAGES=N   end after N messages (default 0: no limit)
 //   QUILTARA_STANDIN_SECONDS=S    end after S seconds (default 120; 0: no limit)
+//   QUILTARA_STANDIN_STARTUP_MS=M wait M ms before setting up the peer, as a
+//                                 Quiltara that loads slowly does (default 0)
 //   QUILTARA_STANDIN_STDOUT=off   write nothing to standard output and let go of
 //                                 it, so that whoever reads the output of the
 //                                 process that started it does not wait for it
@@ -19,7 +21,12 @@
 //   commandline: <text>  its whole command line, first of all (Windows, where
 //                        the bridge gives it no program name to split off)
 //   lock: held           it holds the lock and listens (answer, silent)
-//   lock: busy           another process holds the lock; it ends with exit code 2
+//   lock: busy           another process holds the lock: it sends that instance
+//                        its arguments joined by blanks (POSIX) or its whole
+//                        command line (Windows) as a message, as programs on
+//                        the single-instance library do
+//   forwarded: yes|no    whether that instance acknowledged it; it then ends
+//                        with exit code 0 or 2
 //   lock: skipped        nolock mode
 //   message: <text>      each message received and acknowledged
 //   exit: messages       it ended after QUILTARA_STANDIN_MESSAGES messages
@@ -45,11 +52,15 @@ namespace {
 
 enum class Mode { Answer, Silent, NoLock };
 
+// What the single-instance library's applications give a message by default.
+constexpr int kForwardTimeoutMs = 5000;
+
 struct Settings {
     QString logPath;
     Mode mode = Mode::Answer;
     int messages = 0;
     int seconds = 120;
+    int startupMs = 0;
     bool toStdout = true;
 };
 
@@ -81,7 +92,8 @@ bool ReadSettings(Settings& settings) {
         return false;
     settings.toStdout = output == QLatin1String("on");
     return ReadCount("QUILTARA_STANDIN_MESSAGES", settings.messages) &&
-           ReadCount("QUILTARA_STANDIN_SECONDS", settings.seconds);
+           ReadCount("QUILTARA_STANDIN_SECONDS", settings.seconds) &&
+           ReadCount("QUILTARA_STANDIN_STARTUP_MS", settings.startupMs);
 }
 
 QString OneLine(const QString& text) {
@@ -156,21 +168,27 @@ int main(int argc, char** argv) {
         ReleaseStdout();
     Log log(settings);
 #if defined(Q_OS_WIN)
-    log.write(QStringLiteral("commandline"), QString::fromLocal8Bit(GetCommandLineA()));
+    const QString commandLine = QString::fromLocal8Bit(GetCommandLineA());
+    log.write(QStringLiteral("commandline"), commandLine);
 #else
-    const QStringList arguments = app.arguments();
-    for (int i = 1; i < arguments.size(); ++i)
-        log.write(QStringLiteral("argv"), arguments[i]);
+    const QStringList arguments = app.arguments().mid(1);
+    for (const QString& argument : arguments)
+        log.write(QStringLiteral("argv"), argument);
+    const QString commandLine = arguments.join(QLatin1Char(' '));
 #endif
 
     QtLocalPeer* peer = nullptr;
     if (settings.mode == Mode::NoLock) {
         log.write(QStringLiteral("lock"), QStringLiteral("skipped"));
     } else {
+        QThread::msleep(static_cast<unsigned long>(settings.startupMs));
         peer = new QtLocalPeer(&app, QStringLiteral("Quiltara"));
         if (peer->isClient()) {
             log.write(QStringLiteral("lock"), QStringLiteral("busy"));
-            return 2;
+            bool forwarded = peer->sendMessage(commandLine, kForwardTimeoutMs);
+            log.write(QStringLiteral("forwarded"),
+                      forwarded ? QStringLiteral("yes") : QStringLiteral("no"));
+            return forwarded ? 0 : 2;
         }
         log.write(QStringLiteral("lock"), QStringLiteral("held"));
         if (settings.mode == Mode::Silent)

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #if defined(_WIN32)
@@ -34,18 +35,42 @@ bool WaitFor(const std::function<bool()>& condition, int ms) {
     return QTest::qWaitFor(condition, ms);
 }
 
-RunResult RunProgram(const std::string& program, const QStringList& arguments,
-                     const QProcessEnvironment& environment) {
-    QProcess process;
+namespace {
+
+void Start(QProcess& process, const std::string& program, const QStringList& arguments,
+           const QProcessEnvironment& environment) {
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QString::fromStdString(program), arguments,
                   QIODevice::ReadWrite | QIODevice::Text);
     process.closeWriteChannel();
+}
+
+int32_t Finish(QProcess& process) {
     if (!process.waitForFinished(60000))
-        return {-1000, ""};
-    int32_t code = process.exitStatus() == QProcess::CrashExit ? -2000 : process.exitCode();
+        return -1000;
+    return process.exitStatus() == QProcess::CrashExit ? -2000 : process.exitCode();
+}
+
+} // namespace
+
+RunResult RunProgram(const std::string& program, const QStringList& arguments,
+                     const QProcessEnvironment& environment) {
+    QProcess process;
+    Start(process, program, arguments, environment);
+    int32_t code = Finish(process);
     return {code, process.readAllStandardOutput().toStdString()};
+}
+
+std::vector<int32_t> RunTogether(const std::string& program, int count,
+                                 const QProcessEnvironment& environment) {
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < count; ++i)
+        Start(*processes.emplace_back(std::make_unique<QProcess>()), program, {}, environment);
+    std::vector<int32_t> codes;
+    for (auto& process : processes)
+        codes.push_back(Finish(*process));
+    return codes;
 }
 
 void KillProcess(uint32_t id) {
@@ -107,6 +132,14 @@ int GoZFolder::bridge(const QStringList& arguments) {
     took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(result.output, "");
     return result.exitCode;
+}
+
+int GoZFolder::logCount(const std::string& line) const {
+    const std::string log = "\n" + hostLog(), wanted = "\n" + line + "\n";
+    int count = 0;
+    for (size_t at = log.find(wanted); at != std::string::npos; at = log.find(wanted, at + 1))
+        ++count;
+    return count;
 }
 
 fs::path GoZFolder::lockFile() const {

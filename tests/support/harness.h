@@ -37,6 +37,9 @@ struct RunResult {
 RunResult
 RunProgram(const std::string& program, const QStringList& arguments = {},
            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+// Starts `count` copies of `program` at once, then waits for each; their exit codes.
+std::vector<int32_t> RunTogether(const std::string& program, int count,
+                                 const QProcessEnvironment& environment);
 void KillProcess(uint32_t id);
 
 } // namespace goztest
@@ -52,17 +55,19 @@ inline const int kNoPath = ProcessExitStatus(32767);
 #if defined(_WIN32)
 inline const char* const kExe = ".exe";
 inline const std::string kStartedWithMarker = "commandline: " + kMarker;
-inline const int kNotConnected = 233;                 // ERROR_PIPE_NOT_CONNECTED
-inline const int kNoHostSocket = 2, kMissingFile = 2; // ERROR_FILE_NOT_FOUND
-inline const int kMissingFolder = 3, kEmptyPath = 3;  // ERROR_PATH_NOT_FOUND
-inline const int kNotAProgram = 193;                  // ERROR_BAD_EXE_FORMAT
-inline const int kSendTimedOut = 0; // whatever GetLastError holds: any failure code
+inline const int kNotConnected = 233;                // ERROR_PIPE_NOT_CONNECTED
+inline const int kMissingFile = 2;                   // ERROR_FILE_NOT_FOUND
+inline const int kMissingFolder = 3, kEmptyPath = 3; // ERROR_PATH_NOT_FOUND
+inline const int kNotAProgram = 193;                 // ERROR_BAD_EXE_FORMAT
+inline const int kSendTimedOut = 121;                // ERROR_SEM_TIMEOUT
+inline const int kBurst = 10; // bridges at once: a Wine start costs a fifth of a second
 #else
 inline const char* const kExe = "";
 inline const std::string kStartedWithMarker = "argv: " + kMarker;
-inline const int kNotConnected = ENOTCONN, kSendTimedOut = ETIMEDOUT, kNoHostSocket = ENOENT;
+inline const int kNotConnected = ENOTCONN, kSendTimedOut = ETIMEDOUT;
 inline const int kMissingFile = ENOENT, kMissingFolder = ENOENT, kEmptyPath = ENOENT;
 inline const int kNotAProgram = EACCES; // not marked executable
+inline const int kBurst = 20;
 #endif
 
 // Quiltara's sandbox GoZ folder, emptied for each case, and a temporary folder
@@ -83,6 +88,7 @@ protected:
     fs::path installHost(fs::path path);
     void stopHosts();
     std::string hostLog() const { return goztest::ReadFile(temp / "host.log"); }
+    int logCount(const std::string& line) const;
     bool logged(const std::string& line) const {
         return goztest::WaitFor([&] { return hostLog().find(line + "\n") != std::string::npos; });
     }
