@@ -5,6 +5,7 @@
 #include <windows.h>
 const char* const kEol = "\r\n"; // the log is a text file
 #else
+#include <unistd.h>
 const char* const kEol = "\n";
 #endif
 
@@ -44,3 +45,33 @@ TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
     install();
     EXPECT_FALSE(fs::exists(folder));
 }
+
+#if !defined(_WIN32)
+// A link at the log's name goes, never its target, and where it cannot go nothing is written.
+// Quiltara's folder as a link gets no log at all.
+TEST_F(Installer, NeverWritesThroughALink) {
+    const fs::path victim = temp / "victim.txt", real = temp / "real";
+    goztest::WriteFile(victim, "kept\n");
+    fs::permissions(temp, fs::perms::all); // so that nobody could write the victim
+    fs::permissions(victim, fs::perms::all);
+    fs::create_symlink(victim, log);
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+    bool root = geteuid() == 0; // whom no folder refuses: as nobody, then
+    ASSERT_TRUE(!root || seteuid(65534) == 0);
+    goztest::RunResult result = run(GOZ_INSTALLER); // with no config: a report to write
+    ASSERT_TRUE(!root || seteuid(0) == 0);
+    EXPECT_EQ(std::make_pair(result.exitCode, goztest::ReadFile(victim)),
+              std::make_pair(0, std::string("kept\n")));
+    EXPECT_TRUE(fs::is_symlink(log));
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+    configure("");
+    install();
+    EXPECT_EQ(fs::symlink_status(log).type(), fs::file_type::regular);
+    EXPECT_EQ(goztest::ReadFile(victim), "kept\n");
+    fs::remove(log);
+    fs::rename(folder, real);
+    fs::create_directory_symlink(real, folder);
+    install();
+    EXPECT_FALSE(fs::exists(real / "GoZ_InstallLog.txt"));
+}
+#endif
