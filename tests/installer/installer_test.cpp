@@ -25,7 +25,8 @@ protected:
 };
 
 // Each run replaces the log: a report, or nothing once PATH (even empty) is found. An old
-// log that cannot go is reported; a folder in its place stays; Quiltara's is not made.
+// log that cannot go is reported; a folder in its place stays unless empty; Quiltara's is not
+// made.
 TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
     install(">>[GoZ SDK Error (WIN)] Cannot read path of Quiltara app... [ErrorCode(-1)]");
     configure("");
@@ -41,29 +42,41 @@ TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
     fs::create_directories(log / "inner");
     install();
     EXPECT_TRUE(fs::is_directory(log / "inner"));
+    fs::remove(log / "inner");
+    install();
+    EXPECT_TRUE(fs::is_regular_file(log));
     fs::remove_all(folder);
     install();
     EXPECT_FALSE(fs::exists(folder));
 }
 
 #if !defined(_WIN32)
-// A link at the log's name goes, never its target, and where it cannot go nothing is written.
-// Quiltara's folder as a link gets no log at all.
+// Where the old log cannot go (a folder only root may write, the installer run as nobody), a
+// plain file is emptied for the report and a link makes it write nothing. Where it can, a link
+// goes, never its target. Quiltara's folder as a link gets no log at all.
 TEST_F(Installer, NeverWritesThroughALink) {
     const fs::path victim = temp / "victim.txt", real = temp / "real";
-    goztest::WriteFile(victim, "kept\n");
-    fs::permissions(temp, fs::perms::all); // so that nobody could write the victim
-    fs::permissions(victim, fs::perms::all);
-    fs::create_symlink(victim, log);
-    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
     bool root = geteuid() == 0; // whom no folder refuses: as nobody, then
-    ASSERT_TRUE(!root || seteuid(65534) == 0);
-    goztest::RunResult result = run(GOZ_INSTALLER); // with no config: a report to write
-    ASSERT_TRUE(!root || seteuid(0) == 0);
-    EXPECT_EQ(std::make_pair(result.exitCode, goztest::ReadFile(victim)),
-              std::make_pair(0, std::string("kept\n")));
+    const auto locked = [&](const std::function<void()>& step) {
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+        ASSERT_TRUE(!root || seteuid(65534) == 0);
+        step();
+        ASSERT_TRUE(!root || seteuid(0) == 0);
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+    };
+    goztest::WriteFile(victim, "kept\n");
+    goztest::WriteFile(log, std::string(200, 'x'));
+    for (const fs::path& path : {temp, victim, log}) // so that nobody could write them
+        fs::permissions(path, fs::perms::all);
+    locked([&] { // with no config: a report to write
+        install(">>[Non-GoZ SDK Error (WIN)] Cannot read path of Quiltara app... [ErrorCode(" +
+                std::to_string(EACCES) + ")]");
+    });
+    fs::remove(log);
+    fs::create_symlink(victim, log);
+    locked([&] { EXPECT_EQ(run(GOZ_INSTALLER).exitCode, 0); });
     EXPECT_TRUE(fs::is_symlink(log));
-    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(goztest::ReadFile(victim), "kept\n");
     configure("");
     install();
     EXPECT_EQ(fs::symlink_status(log).type(), fs::file_type::regular);
