@@ -11,7 +11,8 @@ namespace goz::platform {
 std::FILE* OpenRegularFileForReading(const char* path);
 
 // Opens the existing file `path` with mode "r+b" to rewrite it; null when it
-// may not be written. Never creates it.
+// may not be written, or is a symbolic link or reparse point: the file it
+// names may be anyone's. Never creates it.
 std::FILE* OpenFileForRewriting(const char* path);
 
 // Cuts `file` to `length` bytes; its buffered output must be flushed first.

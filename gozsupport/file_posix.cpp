@@ -26,7 +26,13 @@ std::FILE* OpenRegularFileForReading(const char* path) {
 }
 
 std::FILE* OpenFileForRewriting(const char* path) {
-    return std::fopen(path, "r+b");
+    int fd = open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* stream = fdopen(fd, "r+b");
+    if (!stream)
+        close(fd);
+    return stream;
 }
 
 bool TruncateFile(std::FILE* file, size_t length) {

@@ -1,5 +1,6 @@
 #include "gozsupport/file_platform.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <locale.h>
 #include <sys/stat.h>
@@ -18,12 +19,28 @@ std::FILE* OpenRegularFileForReading(const char* path) {
 }
 
 std::FILE* OpenFileForRewriting(const char* path) {
-    // Asked as well as enforced: Wine run by root opens a read-only file for
-    // writing all the same.
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    // The link itself is opened, and refused, never its target. Wine cannot
+    // make Windows links, so this follows the Win32 documentation untested.
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return nullptr;
-    return std::fopen(path, "r+b");
+    // Read-only asked as well as enforced: Wine run by root opens such a file
+    // for writing all the same.
+    BY_HANDLE_FILE_INFORMATION info{};
+    const DWORD refused = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT;
+    int fd = GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & refused) == 0
+                 ? _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY)
+                 : -1;
+    if (fd == -1) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(fd, "r+b");
+    if (!stream)
+        _close(fd);
+    return stream;
 }
 
 bool TruncateFile(std::FILE* file, size_t length) {

@@ -3,7 +3,6 @@
 #include "gozsupport/commandline.h"
 #include "gozsupport/paths.h"
 #include "gozsupport/syserror.h"
-#include "installer/install_log_platform.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -39,32 +38,35 @@ void GoZInitUtil::readHostPath() {
 }
 
 void GoZInitUtil::prepareInstallLog() {
-    buildGoZAppsPath(gozAppsPath);
-    std::string path = installLogPath();
-    if (!goz::platform::RemoveIfPresent(path.c_str()))
-        recordSystemFailure();
-    std::FILE* log = goz::platform::OpenTextForWriting(path.c_str());
-    if (!log) {
+    // Nothing is ever written relative to the working folder, nor in a
+    // redirected Quiltara folder: what is recorded then is never written.
+    if (!buildGoZAppsPath(gozAppsPath) || !logFolder.open(std::string(gozAppsPath) + kAppName)) {
         recordSystemFailure();
         return;
     }
-    std::fclose(log);
+    if (!logFolder.removeIfPresent(kInstallLogName))
+        recordSystemFailure();
+    log.reset(logFolder.openText(kInstallLogName));
+    if (!log)
+        recordSystemFailure();
 }
 
 void GoZInitUtil::writeErrorReport() {
-    if (errorCode == -1 && errorMessage.empty())
+    if (errorCode == -1 && errorMessage.empty()) {
+        log.reset();
         return;
-    std::string path = installLogPath();
-    std::FILE* log = path.empty() ? nullptr : goz::platform::OpenTextForWriting(path.c_str());
+    }
+    if (!log && logFolder.isOpen())
+        log.reset(logFolder.openText(kInstallLogName));
     // No other channel is left to tell of a lost report.
     if (!log)
         return;
     std::time_t now = std::time(nullptr);
     const std::tm* local = std::localtime(&now);
     std::tm unknown{};
-    std::fputs(std::asctime(local ? local : &unknown), log);
-    std::fprintf(log, ">>%s[ErrorCode(%" PRId32 ")]\n", errorMessage.c_str(), errorCode);
-    std::fclose(log);
+    std::fputs(std::asctime(local ? local : &unknown), log.get());
+    std::fprintf(log.get(), ">>%s[ErrorCode(%" PRId32 ")]\n", errorMessage.c_str(), errorCode);
+    log.reset();
 }
 
 bool GoZInitUtil::buildGoZAppsPath(char (&buffer)[kPathSize]) {
@@ -86,12 +88,6 @@ bool GoZInitUtil::buildGoZAppsPath(char (&buffer)[kPathSize]) {
     }
     buffer[used] = '\0';
     return true;
-}
-
-std::string GoZInitUtil::installLogPath() const {
-    if (gozAppsPath[0] == '\0')
-        return {};
-    return std::string(gozAppsPath) + kAppName + GoZPathSeparator + kInstallLogName;
 }
 
 void GoZInitUtil::recordSystemFailure() {

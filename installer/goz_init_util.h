@@ -1,8 +1,12 @@
 // The installer's per-run state and steps.
 #pragma once
 
+#include "installer/install_log_platform.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 class GoZInitUtil {
@@ -32,8 +36,15 @@ public:
     int32_t errorCode = -1;
 
 private:
-    // Empty until prepareInstallLog has found the GoZApps folder, so that
-    // nothing is ever written relative to the working folder.
-    std::string installLogPath() const;
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
     void recordSystemFailure();
+
+    // Quiltara's folder, open from prepareInstallLog on unless it is missing or a link.
+    goz::platform::InstallLogFolder logFolder;
+    // The log as prepareInstallLog made it: the report goes through the same
+    // file, since its name may lead elsewhere by then.
+    std::unique_ptr<std::FILE, FileCloser> log;
 };

@@ -52,6 +52,11 @@ TEST(WriteConfig, KeepsOtherLinesRefusesWhatWouldBreakTheFileAndRewritesItInPlac
     ASSERT_TRUE(WriteConfigVariable(link.c_str(), "A", "2"));
     EXPECT_EQ(goztest::ReadFile(path), "A = 2\n");
     EXPECT_TRUE(!root || QFileInfo(dir.filePath("c.txt")).ownerId() == 65534);
+    // A symbolic link is not: the file it names may be anyone's.
+    const std::string symlink = dir.filePath("s.txt").toStdString();
+    fs::create_symlink(path, symlink);
+    EXPECT_FALSE(WriteConfigVariable(symlink.c_str(), "A", "3"));
+    EXPECT_EQ(goztest::ReadFile(path), "A = 2\n");
     // A write cut short by the size limit puts the old content back.
     rlimit old{}, small{8, RLIM_INFINITY};
     std::signal(SIGXFSZ, SIG_IGN);

@@ -5,6 +5,7 @@
 #include <windows.h>
 const char* const kEol = "\r\n"; // the log is a text file
 #else
+#include <unistd.h>
 const char* const kEol = "\n";
 #endif
 
@@ -24,7 +25,8 @@ protected:
 };
 
 // Each run replaces the log: a report, or nothing once PATH (even empty) is found. An old
-// log that cannot go is reported; a folder in its place stays; Quiltara's is not made.
+// log that cannot go is reported; a folder in its place stays unless empty; Quiltara's is not
+// made.
 TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
     install(">>[GoZ SDK Error (WIN)] Cannot read path of Quiltara app... [ErrorCode(-1)]");
     configure("");
@@ -40,7 +42,51 @@ TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
     fs::create_directories(log / "inner");
     install();
     EXPECT_TRUE(fs::is_directory(log / "inner"));
+    fs::remove(log / "inner");
+    install();
+    EXPECT_TRUE(fs::is_regular_file(log));
     fs::remove_all(folder);
     install();
     EXPECT_FALSE(fs::exists(folder));
 }
+
+#if !defined(_WIN32)
+// Where the old log cannot go (a folder only root may write, the installer run as nobody), a
+// plain file is emptied for the report and a link makes it write nothing. Where it can, a link
+// goes, never its target. Quiltara's folder as a link gets no log at all.
+TEST_F(Installer, NeverWritesThroughALink) {
+    const fs::path victim = temp / "victim.txt", real = temp / "real";
+    bool root = geteuid() == 0; // whom no folder refuses: as nobody, then
+    const auto locked = [&](const std::function<void()>& step) {
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+        // The real user too: a program started with only the effective one set may not be
+        // traced, which the leak checker needs.
+        ASSERT_TRUE(!root || setresuid(65534, 65534, 0) == 0);
+        step();
+        ASSERT_TRUE(!root || setresuid(0, 0, 0) == 0);
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+    };
+    goztest::WriteFile(victim, "kept\n");
+    goztest::WriteFile(log, std::string(200, 'x'));
+    for (const fs::path& path : {temp, victim, log}) // so that nobody could write them
+        fs::permissions(path, fs::perms::all);
+    locked([&] { // with no config: a report to write
+        install(">>[Non-GoZ SDK Error (WIN)] Cannot read path of Quiltara app... [ErrorCode(" +
+                std::to_string(EACCES) + ")]");
+    });
+    fs::remove(log);
+    fs::create_symlink(victim, log);
+    locked([&] { EXPECT_EQ(run(GOZ_INSTALLER).exitCode, 0); });
+    EXPECT_TRUE(fs::is_symlink(log));
+    EXPECT_EQ(goztest::ReadFile(victim), "kept\n");
+    configure("");
+    install();
+    EXPECT_EQ(fs::symlink_status(log).type(), fs::file_type::regular);
+    EXPECT_EQ(goztest::ReadFile(victim), "kept\n");
+    fs::remove(log);
+    fs::rename(folder, real);
+    fs::create_directory_symlink(real, folder);
+    install();
+    EXPECT_FALSE(fs::exists(real / "GoZ_InstallLog.txt"));
+}
+#endif
