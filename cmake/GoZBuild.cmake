@@ -1,4 +1,5 @@
 # Shared build settings for every target of the project.
+include(${CMAKE_CURRENT_LIST_DIR}/GoZWindowsResources.cmake)
 
 # Warnings are errors on both compilers.
 function(goz_warnings target)
@@ -22,9 +23,10 @@ endfunction()
 
 # A program built twice: `target` against the configured GoZ public folder and
 # `target`_sandbox, under the same file name in sandbox/bin, against the
-# sandbox folder that tests and the demonstration use.
+# sandbox folder that tests and the demonstration use. DESCRIPTION says what
+# it does, for its Windows version resource.
 function(goz_program target)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "SOURCES;LIBRARIES")
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "DESCRIPTION" "SOURCES;LIBRARIES")
     foreach(variant IN ITEMS "" "_sandbox")
         set(name ${target}${variant})
         add_executable(${name} ${ARG_SOURCES})
@@ -34,4 +36,5 @@ function(goz_program target)
         goz_warnings(${name})
     endforeach()
     goz_sandbox_output(${target}_sandbox)
+    goz_windows_resources(${target} "${ARG_DESCRIPTION}")
 endfunction()

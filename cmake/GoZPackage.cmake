@@ -12,6 +12,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME QuiltaraGoZ)
 set(CPACK_PACKAGE_VENDOR Quiltara)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}) # names the zip
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "GoZ bridge and installer for Quiltara")
 set(CPACK_GENERATOR ZIP)
 # The zip unpacks straight into the GoZ public folder.

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+// The project version, handed in by the build so that it is written only there.
 namespace {
-constexpr int kVersionMajor = 1;
-constexpr int kVersionMinor = 0;
-constexpr int kVersionPatch = 0;
+constexpr int kVersionMajor = GOZ_VERSION_MAJOR;
+constexpr int kVersionMinor = GOZ_VERSION_MINOR;
+constexpr int kVersionPatch = GOZ_VERSION_PATCH;
 } // namespace
 
 void ProgramInfo::printUsage() const {

@@ -5,7 +5,9 @@
 #include "tests/support/harness.h"
 
 #include <algorithm>
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -136,6 +138,8 @@ TEST_F(Bridge, SendsThatComeTogetherReachTheOneHostStartedOnce) {
 // The zip that Quiltara's installer ships, unpacked into the real GoZ public
 // folder of the throw-away prefix: two programs that need no DLL beside them,
 // an installer that accepts the configuration and a bridge that hands over.
+// Each carries the version that -v prints, for Explorer and an MSI's upgrade,
+// and a manifest (type 24, id 1), without which Windows may virtualise its writes.
 TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     const fs::path app = "C:\\Users\\Public\\Pixologic\\GoZApps\\Quiltara";
     std::vector<std::string> shipped;
@@ -144,6 +148,28 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     std::sort(shipped.begin(), shipped.end());
     EXPECT_EQ(shipped, (std::vector<std::string>{"GoZBrushToQuiltara.exe", "GoZInitQuiltara.exe",
                                                  "licenses"}));
+    for (const std::string name : {"GoZBrushToQuiltara", "GoZInitQuiltara"}) {
+        const std::string exe = (app / (name + ".exe")).string();
+        std::vector<char> info(GetFileVersionInfoSizeA(exe.c_str(), nullptr) + 1);
+        ASSERT_TRUE(
+            GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
+            << name;
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+        const DWORD ms = fixed->dwFileVersionMS, ls = fixed->dwFileVersionLS;
+        const std::string version = std::to_string(ms >> 16) + "." + std::to_string(ms & 0xffff) +
+                                    "." + std::to_string(ls >> 16);
+        EXPECT_EQ(run(exe, {"-v"}).output, name + " Version : " + version + "\n");
+        EXPECT_EQ(ls & 0xffff, 0ul) << "no build number";
+        HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        HRSRC manifest = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+        ASSERT_NE(manifest, nullptr) << name;
+        const auto* xml = static_cast<const char*>(LockResource(LoadResource(module, manifest)));
+        EXPECT_NE(std::string(xml, SizeofResource(module, manifest)).find("\"asInvoker\""),
+                  std::string::npos);
+        FreeLibrary(module);
+    }
     fs::path host = installHost(temp / "Quiltara");
     goztest::WriteFile(app / "GoZ_Config.txt", "PATH = \"" + host.string() + "\"\n");
     setting("QUILTARA_STANDIN_MESSAGES", "1");

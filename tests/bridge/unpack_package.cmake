@@ -2,9 +2,9 @@
 # the GoZ public folder of the Wine prefix, in place of what a run left there.
 execute_process(COMMAND ${CPACK} -G ZIP -B ${BUILD}/package --config ${BUILD}/CPackConfig.cmake
                 RESULT_VARIABLE failed)
-file(GLOB zip ${BUILD}/package/*-win64.zip)
-if(failed OR NOT zip)
-    message(FATAL_ERROR "cpack made no zip")
+set(zip ${BUILD}/package/${ZIP})
+if(failed OR NOT EXISTS ${zip})
+    message(FATAL_ERROR "cpack made no ${ZIP}")
 endif()
 set(public ${WINEPREFIX}/drive_c/users/Public/Pixologic)
 file(REMOVE_RECURSE ${public}/GoZApps/Quiltara)

@@ -9,7 +9,7 @@ TEST_F(GoZFolder, OptionsAreAnsweredByteForByteAndTouchNothing) {
                                   ".exe [OPTION]\nOPTION:\n        -h, --help\n"
                                   "Displays usage information and exits.\n        -v, --version\n"
                                   "Displays version information and exits.\n";
-        const std::string version = name + " Version : 1.0.0\n";
+        const std::string version = name + " Version : " GOZ_VERSION "\n";
         std::vector<std::pair<std::string, std::string>> cases{
             {"-h", usage}, {"--help", usage}, {"-v", version}, {"--version", version}};
         for (const std::string other : {"-H", "-help", "", "100%s%n%d", "--version "})

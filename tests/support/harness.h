@@ -1,7 +1,7 @@
 // The test harness, one for both platforms: files, programs, processes, and
 // Quiltara's sandbox GoZ folder with a temporary folder of each case's own.
 // GOZ_BRIDGE, GOZ_INSTALLER and QUILTARA_STANDIN name the sandbox programs as
-// the system does (on drive Z: under Wine).
+// the system does (on drive Z: under Wine); GOZ_VERSION is the project's version.
 #pragma once
 
 #include "bridge/exit_status.h"
