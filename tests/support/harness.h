@@ -27,7 +27,7 @@ namespace goztest {
 void WriteFile(const fs::path& path, const std::string& bytes);
 std::string ReadFile(const fs::path& path); // "" for a missing file
 // Polls `condition` until it holds or `ms` pass; its last answer.
-bool WaitFor(const std::function<bool()>& condition, int ms = 10000);
+bool WaitFor(const std::function<bool()>& condition, int ms = 30000);
 
 struct RunResult {
     int32_t exitCode;   // all 32 bits on Windows, 8 on POSIX; -2000 for a crash
