@@ -87,9 +87,10 @@ TEST_F(Bridge, HostThatNeverAnswersFailsInTime) {
 
 // A killed Quiltara leaves its lock file, and on POSIX its socket file; the
 // next one must take over both. Extra arguments are no option: the bridge goes
-// on, and Quiltara gets the marker alone.
+// on, and Quiltara gets the marker alone. In a double-byte code page Quiltara
+// lies in a folder whose name holds 0x5C as a second byte (ソ is 83 5C in 932).
 TEST_F(Bridge, StartsTheHostThenMessagesTheRunningOne) {
-    installHost(temp / "Quiltara");
+    installHost(temp / (goztest::DoubleByteCodePage() ? fs::u8path("ソフト") : "") / "Quiltara");
     setting("QUILTARA_STANDIN_MESSAGES", "1");
     EXPECT_EQ(bridge(), kSuccess);
     ASSERT_TRUE(logged("lock: held"));

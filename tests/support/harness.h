@@ -38,6 +38,10 @@ RunResult
 RunProgram(const std::string& program, const QStringList& arguments = {},
            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 void KillProcess(uint32_t id);
+// Whether the narrow code page is a double-byte one, as under Wine with ja_JP (932).
+inline bool DoubleByteCodePage() {
+    return QString::fromLocal8Bit("\x83\x41").size() == 1;
+}
 
 } // namespace goztest
 
