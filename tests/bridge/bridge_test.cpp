@@ -123,8 +123,11 @@ TEST_F(Bridge, RunningHostWithoutTheLockGetsNothing) {
 
 #if defined(_WIN32)
 // The zip that Quiltara's installer ships, unpacked into the real GoZ public
-// folder of the throw-away prefix: two programs that need no DLL beside them,
-// an installer that accepts the configuration and a bridge that hands over.
+// folder of the throw-away prefix: two programs that need no DLL beside them
+// and load none from there, where any user may drop one (with Wine told to
+// prefer it, as Windows does for DLLs that are no KnownDLLs; the probe loads
+// them as the programs would), an installer that accepts the configuration
+// and a bridge that hands over.
 TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     const fs::path app = "C:\\Users\\Public\\Pixologic\\GoZApps\\Quiltara";
     std::vector<std::string> shipped;
@@ -133,9 +136,16 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     std::sort(shipped.begin(), shipped.end());
     EXPECT_EQ(shipped, (std::vector<std::string>{"GoZBrushToQuiltara.exe", "GoZInitQuiltara.exe",
                                                  "licenses"}));
+    const QStringList planted = QString(PLANTED_DLL_NAMES).split(',');
+    for (const QString& name : planted)
+        fs::copy_file(PLANTED_DLL, app / (name + ".dll").toStdString());
+    fs::copy_file(DLL_SEARCH_PROBE, app / "probe.exe");
+    setting("WINEDLLOVERRIDES", "mscoree,mshtml=;" + planted.join(',') + "=n,b");
+    setting("PLANTED_DLL_LOG", QString::fromStdString((temp / "planted.log").string()));
     fs::path host = installHost(temp / "Quiltara");
     goztest::WriteFile(app / "GoZ_Config.txt", "PATH = \"" + host.string() + "\"\n");
     setting("QUILTARA_STANDIN_MESSAGES", "1");
+    EXPECT_EQ(run((app / "probe.exe").string()).exitCode, 0);
     EXPECT_EQ(run((app / "GoZInitQuiltara.exe").string()).exitCode, 0);
     EXPECT_EQ(goztest::ReadFile(app / "GoZ_InstallLog.txt"), "");
     for (const char* line : {"lock: held", "exit: messages"}) {
@@ -144,7 +154,11 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     }
     EXPECT_EQ(hostLog(),
               kStartedWithMarker + "\nlock: held\nmessage: " + kMarker + "\nexit: messages\n");
+    EXPECT_FALSE(fs::exists(temp / "planted.log")) << "a planted DLL ran";
     fs::remove(app / "GoZ_Config.txt");
     fs::remove(app / "GoZ_InstallLog.txt");
+    for (const QString& name : planted)
+        fs::remove(app / (name + ".dll").toStdString());
+    fs::remove(app / "probe.exe");
 }
 #endif
