@@ -1,6 +1,7 @@
 #include "gozsupport/process.h"
 
 #include "gozsupport/config.h"
+#include "gozsupport/nocase.h"
 #include "gozsupport/process_platform.h"
 
 #include <cstring>
@@ -40,6 +41,8 @@ void UnifySlashes(char* text) {
     for (; *text != '\0'; ++text) {
         if (*text == '\\')
             *text = '/';
+        else if (BeginsDoubleByte(*text) && text[1] != '\0')
+            ++text;
     }
 }
 

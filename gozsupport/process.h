@@ -18,7 +18,8 @@ bool FindProcessByImagePath(char* path, uint32_t& processId, bool& debugPrivileg
 
 namespace goz {
 
-// Replaces every backslash with a slash, in place.
+// Replaces every backslash with a slash, in place; the second byte of a
+// two-byte character is left alone.
 void UnifySlashes(char* text);
 
 // Whether an image name (slashes unified) ends with the compared part of

@@ -9,7 +9,8 @@ namespace goz::platform {
 const size_t DriveDesignatorLength = 2;
 
 namespace {
-constexpr DWORD kProcessQueryInformation = 0x0400;
+// Unlike PROCESS_QUERY_INFORMATION, granted on an elevated process to a bridge without elevation.
+constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
 constexpr DWORD kMaxListed = 1024;
 } // namespace
 
@@ -28,7 +29,7 @@ bool ListProcessIds(uint32_t* ids, uint32_t capacity, uint32_t& count) {
 }
 
 ProcessHandle OpenProcessForQuery(uint32_t id) {
-    return OpenProcess(kProcessQueryInformation, FALSE, id);
+    return OpenProcess(kProcessQueryLimitedInformation, FALSE, id);
 }
 
 void EnableDebugPrivilege() {

@@ -87,9 +87,10 @@ TEST_F(Bridge, HostThatNeverAnswersFailsInTime) {
 
 // A killed Quiltara leaves its lock file, and on POSIX its socket file; the
 // next one must take over both. Extra arguments are no option: the bridge goes
-// on, and Quiltara gets the marker alone.
+// on, and Quiltara gets the marker alone. In a double-byte code page Quiltara
+// lies in a folder whose name holds 0x5C as a second byte (ソ is 83 5C in 932).
 TEST_F(Bridge, StartsTheHostThenMessagesTheRunningOne) {
-    installHost(temp / "Quiltara");
+    installHost(temp / (goztest::DoubleByteCodePage() ? fs::u8path("ソフト") : "") / "Quiltara");
     setting("QUILTARA_STANDIN_MESSAGES", "1");
     EXPECT_EQ(bridge(), kSuccess);
     ASSERT_TRUE(logged("lock: held"));
@@ -136,10 +137,13 @@ TEST_F(Bridge, SendsThatComeTogetherReachTheOneHostStartedOnce) {
 
 #if defined(_WIN32)
 // The zip that Quiltara's installer ships, unpacked into the real GoZ public
-// folder of the throw-away prefix: two programs that need no DLL beside them,
-// an installer that accepts the configuration and a bridge that hands over.
-// Each carries the version that -v prints, for Explorer and an MSI's upgrade,
-// and a manifest (type 24, id 1), without which Windows may virtualise its writes.
+// folder of the throw-away prefix: two programs that need no DLL beside them
+// and load none from there, where any user may drop one (with Wine told to
+// prefer it, as Windows does for DLLs that are no KnownDLLs; the probe loads
+// them as the programs would), an installer that accepts the configuration
+// and a bridge that hands over. Each carries the version that -v prints, for
+// Explorer and an MSI's upgrade, and a manifest (type 24, id 1), without
+// which Windows may virtualise its writes.
 TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     const fs::path app = "C:\\Users\\Public\\Pixologic\\GoZApps\\Quiltara";
     std::vector<std::string> shipped;
@@ -170,9 +174,16 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
                   std::string::npos);
         FreeLibrary(module);
     }
+    const QStringList planted = QString(PLANTED_DLL_NAMES).split(',');
+    for (const QString& name : planted)
+        fs::copy_file(PLANTED_DLL, app / (name + ".dll").toStdString());
+    fs::copy_file(DLL_SEARCH_PROBE, app / "probe.exe");
+    setting("WINEDLLOVERRIDES", "mscoree,mshtml=;" + planted.join(',') + "=n,b");
+    setting("PLANTED_DLL_LOG", QString::fromStdString((temp / "planted.log").string()));
     fs::path host = installHost(temp / "Quiltara");
     goztest::WriteFile(app / "GoZ_Config.txt", "PATH = \"" + host.string() + "\"\n");
     setting("QUILTARA_STANDIN_MESSAGES", "1");
+    EXPECT_EQ(run((app / "probe.exe").string()).exitCode, 0);
     EXPECT_EQ(run((app / "GoZInitQuiltara.exe").string()).exitCode, 0);
     EXPECT_EQ(goztest::ReadFile(app / "GoZ_InstallLog.txt"), "");
     for (const char* line : {"lock: held", "exit: messages"}) {
@@ -181,7 +192,11 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     }
     EXPECT_EQ(hostLog(),
               kStartedWithMarker + "\nlock: held\nmessage: " + kMarker + "\nexit: messages\n");
+    EXPECT_FALSE(fs::exists(temp / "planted.log")) << "a planted DLL ran";
     fs::remove(app / "GoZ_Config.txt");
     fs::remove(app / "GoZ_InstallLog.txt");
+    for (const QString& name : planted)
+        fs::remove(app / (name + ".dll").toStdString());
+    fs::remove(app / "probe.exe");
 }
 #endif

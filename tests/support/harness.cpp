@@ -107,8 +107,14 @@ fs::path GoZFolder::installHost(fs::path path) {
     path += kExe;
     fs::create_directories(path.parent_path());
     fs::copy_file(QUILTARA_STANDIN, path, fs::copy_options::overwrite_existing);
-    configure(path.string());
-    hosts.push_back(path.string());
+#if defined(_WIN32)
+    // In the ANSI code page, as the programs read it; std::filesystem would give UTF-8.
+    std::string narrow = QString::fromStdWString(path.wstring()).toLocal8Bit().toStdString();
+#else
+    std::string narrow = path.string();
+#endif
+    configure(narrow);
+    hosts.push_back(narrow);
     return path;
 }
 

@@ -41,6 +41,10 @@ RunProgram(const std::string& program, const QStringList& arguments = {},
 std::vector<int32_t> RunTogether(const std::string& program, int count,
                                  const QProcessEnvironment& environment);
 void KillProcess(uint32_t id);
+// Whether the narrow code page is a double-byte one, as under Wine with ja_JP (932).
+inline bool DoubleByteCodePage() {
+    return QString::fromLocal8Bit("\x83\x41").size() == 1;
+}
 
 } // namespace goztest
 

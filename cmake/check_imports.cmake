@@ -1,0 +1,23 @@
+cmake_minimum_required(VERSION 3.20)
+# Fails when PROGRAM imports, other than delayed, a DLL outside ALLOWED:
+# Windows would look for it in the program's own folder first.
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+# Only the import table proper, up to the next table: delay-loaded DLLs have
+# their own, which this toolchain's linker leaves out of the directory anyway.
+string(REGEX MATCH "\nThe Import Tables[^\n]*\n(.*)" imports "${dump}")
+string(REGEX REPLACE "^(\nThe Import Tables[^\n]*\n)(.*)\nThe .*" "\\2" imports "${imports}")
+string(REGEX MATCHALL "DLL Name: [^\n]+" names "${imports}")
+set(outside)
+foreach(name IN LISTS names)
+    string(REGEX REPLACE "^DLL Name: (.+)\\.[Dd][Ll][Ll]$" "\\1" dll "${name}")
+    string(TOLOWER "${dll}" dll)
+    if(NOT dll IN_LIST ALLOWED)
+        list(APPEND outside ${dll})
+    endif()
+endforeach()
+if(NOT names)
+    message(FATAL_ERROR "${PROGRAM}: no import table found")
+elseif(outside)
+    message(FATAL_ERROR "${PROGRAM} imports DLLs that are no KnownDLLs: ${outside}. Delay-load "
+                        "them: GOZ_DELAY_LOADED_DLLS in cmake/GoZSystemDlls.cmake")
+endif()

@@ -1,0 +1,13 @@
+cmake_minimum_required(VERSION 3.20)
+# Makes OUTPUT, a delay-import library for DLL with every function that the
+# toolchain's import library IMPORTS names.
+execute_process(COMMAND ${NM} -g --defined-only ${IMPORTS} OUTPUT_VARIABLE symbols
+                COMMAND_ERROR_IS_FATAL ANY)
+# Functions show as "T name" beside "I __imp_name"; data cannot be delay-loaded.
+string(REGEX MATCHALL " T [^\n]+" functions "${symbols}")
+list(TRANSFORM functions REPLACE "^ T " "")
+list(JOIN functions "\n" exports)
+get_filename_component(dir ${OUTPUT} DIRECTORY)
+file(WRITE ${dir}/${DLL}.def "LIBRARY ${DLL}.dll\nEXPORTS\n${exports}\n")
+execute_process(COMMAND ${DLLTOOL} --input-def ${dir}/${DLL}.def --dllname ${DLL}.dll
+                        --output-delaylib ${OUTPUT} COMMAND_ERROR_IS_FATAL ANY)
