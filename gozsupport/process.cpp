@@ -56,17 +56,6 @@ bool ImageNameMatches(const char* path, const char* imageName) {
            CompareNoCase(imageName + (nameLength - tailLength), tail) == 0;
 }
 
-ProcessWatch::ProcessWatch(uint32_t processId) : process(platform::OpenProcessForWait(processId)) {}
-
-ProcessWatch::~ProcessWatch() {
-    if (process)
-        platform::CloseProcess(process);
-}
-
-bool ProcessWatch::hasEnded() const {
-    return process && platform::ProcessHasEnded(process);
-}
-
 } // namespace goz
 
 bool FindProcessByImagePath(char* path, uint32_t& processId) {

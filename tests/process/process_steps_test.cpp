@@ -49,12 +49,6 @@ void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size) {
 void CloseProcess(ProcessHandle) {
     --openHandles;
 }
-ProcessHandle OpenProcessForWait(uint32_t) {
-    return nullptr;
-}
-bool ProcessHasEnded(ProcessHandle) {
-    return false;
-}
 
 } // namespace goz::platform
 

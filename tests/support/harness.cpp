@@ -107,12 +107,8 @@ fs::path GoZFolder::installHost(fs::path path) {
     path += kExe;
     fs::create_directories(path.parent_path());
     fs::copy_file(QUILTARA_STANDIN, path, fs::copy_options::overwrite_existing);
-#if defined(_WIN32)
-    // In the ANSI code page, as the programs read it; std::filesystem would give UTF-8.
+    // In the ANSI code page, as the programs read it: std::filesystem gives UTF-8 on Windows.
     std::string narrow = QString::fromStdWString(path.wstring()).toLocal8Bit().toStdString();
-#else
-    std::string narrow = path.string();
-#endif
     configure(narrow);
     hosts.push_back(narrow);
     return path;
@@ -141,11 +137,7 @@ int GoZFolder::bridge(const QStringList& arguments) {
 }
 
 int GoZFolder::logCount(const std::string& line) const {
-    const std::string log = "\n" + hostLog(), wanted = "\n" + line + "\n";
-    int count = 0;
-    for (size_t at = log.find(wanted); at != std::string::npos; at = log.find(wanted, at + 1))
-        ++count;
-    return count;
+    return QString::fromStdString(hostLog()).split('\n').count(QString::fromStdString(line));
 }
 
 fs::path GoZFolder::lockFile() const {
