@@ -122,6 +122,12 @@ void GoZFolder::stopHosts() {
             uint32_t id = 0;
             if (!FindProcessByImagePath(host.data(), id, privilegeTried))
                 return true;
+#if !defined(_WIN32)
+            // A broken lookup, as under mutation testing, must not kill what is no host.
+            std::error_code error;
+            if (!fs::equivalent("/proc/" + std::to_string(id) + "/exe", host, error))
+                return true;
+#endif
             goztest::KillProcess(id);
             return false;
         });
