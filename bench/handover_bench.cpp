@@ -293,18 +293,20 @@ void Burst(benchmark::State& state, const Sandbox* sandbox, bool warm) {
         for (pid_t bridge : running)
             failed += Finish(bridge) != kDelivered;
         state.PauseTiming();
+        // What reached Quiltara: every message since, and when cold its own start.
+        auto arrived = [&] {
+            return sandbox->count("message: ") - before + (warm ? 0 : sandbox->count("lock: held"));
+        };
         // Messages are logged once acknowledged; give the last ones a moment.
-        int messages = 0;
+        int last = -1;
         WaitFor([&] {
-            int now = sandbox->count("message: ");
-            bool settled = now == messages;
-            messages = now;
-            return settled && now - before + (warm ? 0 : sandbox->count("lock: held")) >= bridges;
+            int now = arrived();
+            bool settled = now == last;
+            last = now;
+            return settled && now >= bridges;
         });
-        const int starts =
-            sandbox->count("argv: " + marker) + sandbox->count("commandline: " + marker);
-        delivered += messages - before + (warm ? 0 : sandbox->count("lock: held"));
-        started += starts;
+        delivered += arrived();
+        started += sandbox->count("argv: " + marker) + sandbox->count("commandline: " + marker);
         state.ResumeTiming();
     }
     sandbox->stopHosts();
