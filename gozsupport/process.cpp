@@ -37,6 +37,14 @@ goz::platform::ProcessHandle OpenForQuery(uint32_t id, bool& privilegeTried) {
 
 namespace goz {
 
+bool RunsImage(platform::ProcessHandle process, const char* path) {
+    char imageName[kImageNameSize];
+    imageName[0] = '\0';
+    platform::ReadProcessImageName(process, imageName, kImageNameSize);
+    UnifySlashes(imageName);
+    return ImageNameMatches(path, imageName);
+}
+
 void UnifySlashes(char* text) {
     for (; *text != '\0'; ++text) {
         if (*text == '\\')
@@ -63,31 +71,37 @@ bool FindProcessByImagePath(char* path, uint32_t& processId) {
 }
 
 bool FindProcessByImagePath(char* path, uint32_t& processId, bool& privilegeTried) {
+    goz::platform::ProcessHandle found =
+        goz::FindOpenProcessByImagePath(path, processId, privilegeTried, false);
+    if (!found)
+        return false;
+    goz::platform::CloseProcess(found);
+    return true;
+}
+
+void* goz::FindOpenProcessByImagePath(char* path, uint32_t& processId, bool& privilegeTried,
+                                      bool ownOnly) {
     processId = 0;
     if (!path || path[0] == '\0')
-        return false;
+        return nullptr;
     uint32_t ids[kMaxProcesses];
     uint32_t count = 0;
     if (!goz::platform::ListProcessIds(ids, kMaxProcesses, count))
-        return false;
+        return nullptr;
     goz::UnifySlashes(path);
     // Every image name would end with an empty tail: that proves nothing.
     if (!ComparedPart(path))
-        return false;
+        return nullptr;
 
-    char imageName[kImageNameSize];
     for (uint32_t i = 0; i < count && i < kMaxProcesses; ++i) {
         goz::platform::ProcessHandle process = OpenForQuery(ids[i], privilegeTried);
         if (!process)
             continue;
-        imageName[0] = '\0';
-        goz::platform::ReadProcessImageName(process, imageName, kImageNameSize);
-        goz::platform::CloseProcess(process);
-        goz::UnifySlashes(imageName);
-        if (goz::ImageNameMatches(path, imageName)) {
+        if ((!ownOnly || platform::IsOwnProcess(process)) && RunsImage(process, path)) {
             processId = ids[i];
-            return true;
+            return process;
         }
+        goz::platform::CloseProcess(process);
     }
-    return false;
+    return nullptr;
 }

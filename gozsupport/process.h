@@ -26,20 +26,40 @@ void UnifySlashes(char* text);
 // `path`; never for an empty compared part.
 bool ImageNameMatches(const char* path, const char* imageName);
 
-// A process found by the search, held so that a wait for it can end when it
-// does. Held, its identifier cannot come to name another process. One that
-// cannot be opened never reads as ended.
+// The search itself. With `ownOnly`, processes of other users (POSIX) or
+// logon sessions (Windows) are passed over: their single-instance socket
+// cannot be reached from here. The process found is left open and returned;
+// null when none matched.
+void* FindOpenProcessByImagePath(char* path, uint32_t& processId, bool& debugPrivilegeTried,
+                                 bool ownOnly);
+
+// Whether an opened process runs from an image that `path` (slashes unified) matches.
+bool RunsImage(void* process, const char* path);
+
+// A process found by the search, held from the search on so that its
+// identifier cannot come to name another process, and a wait for it can end
+// when it does. Holding none, it reads as ended.
 class ProcessWatch {
 public:
-    explicit ProcessWatch(uint32_t processId);
-    ~ProcessWatch();
+    ProcessWatch() = default;
+    ~ProcessWatch() { reset(); }
     ProcessWatch(const ProcessWatch&) = delete;
     ProcessWatch& operator=(const ProcessWatch&) = delete;
 
+    // Takes over an opened process, letting go of the one held before.
+    void reset(void* opened = nullptr);
     bool hasEnded() const;
 
 private:
-    void* process;
+    void* process = nullptr;
 };
+
+// The bridge's search: only a process of this user or logon session counts,
+// and the one found stays held in `found`.
+bool FindOwnProcessByImagePath(char* path, ProcessWatch& found, bool& debugPrivilegeTried);
+
+// Whether process `id` runs as this user, in this logon session, from an
+// image that `path` (slashes unified) matches as in the search.
+bool IsOwnProcessOf(uint32_t id, const char* path);
 
 } // namespace goz

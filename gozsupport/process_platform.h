@@ -28,8 +28,9 @@ void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size);
 
 void CloseProcess(ProcessHandle process);
 
-// Opens a process to tell later whether it has ended; null when it cannot be opened.
-ProcessHandle OpenProcessForWait(uint32_t id);
+// Whether an opened process runs as this process's real user (POSIX) or in its
+// logon session (Windows), the scope that single-instance names carry.
+bool IsOwnProcess(ProcessHandle process);
 
 // Whether an opened process has ended; a process that only waits to be
 // reaped has.

@@ -1,6 +1,8 @@
 #include "gozsupport/process_platform.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -77,8 +79,19 @@ void CloseProcess(ProcessHandle process) {
     close(Descriptor(process));
 }
 
-ProcessHandle OpenProcessForWait(uint32_t id) {
-    return OpenProcessForQuery(id);
+// The real user id, the first of the "Uid:" line, as the socket name takes getuid().
+bool IsOwnProcess(ProcessHandle process) {
+    int descriptor = openat(Descriptor(process), "status", O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    char status[4096];
+    ssize_t length = read(descriptor, status, sizeof status - 1);
+    close(descriptor);
+    if (length <= 0)
+        return false;
+    status[length] = '\0';
+    const char* line = std::strstr(status, "\nUid:");
+    return line && std::strtoul(line + 5, nullptr, 10) == getuid();
 }
 
 // A zombie has no executable any more, and the folder of a process that is

@@ -4,15 +4,29 @@
 
 namespace goz {
 
-ProcessWatch::ProcessWatch(uint32_t processId) : process(platform::OpenProcessForWait(processId)) {}
-
-ProcessWatch::~ProcessWatch() {
+void ProcessWatch::reset(void* opened) {
     if (process)
         platform::CloseProcess(process);
+    process = opened;
 }
 
 bool ProcessWatch::hasEnded() const {
-    return process && platform::ProcessHasEnded(process);
+    return !process || platform::ProcessHasEnded(process);
+}
+
+bool FindOwnProcessByImagePath(char* path, ProcessWatch& found, bool& debugPrivilegeTried) {
+    uint32_t id = 0;
+    found.reset(FindOpenProcessByImagePath(path, id, debugPrivilegeTried, true));
+    return id != 0;
+}
+
+bool IsOwnProcessOf(uint32_t id, const char* path) {
+    platform::ProcessHandle process = platform::OpenProcessForQuery(id);
+    if (!process)
+        return false;
+    bool own = platform::IsOwnProcess(process) && RunsImage(process, path);
+    platform::CloseProcess(process);
+    return own;
 }
 
 } // namespace goz

@@ -56,12 +56,18 @@ void CloseProcess(ProcessHandle process) {
     CloseHandle(process);
 }
 
-ProcessHandle OpenProcessForWait(uint32_t id) {
-    return OpenProcess(SYNCHRONIZE, FALSE, id);
+// Held, the handle keeps the identifier from being reused while it is asked.
+bool IsOwnProcess(ProcessHandle process) {
+    DWORD theirs = 0, ours = 0;
+    return ProcessIdToSessionId(GetProcessId(process), &theirs) &&
+           ProcessIdToSessionId(GetCurrentProcessId(), &ours) && theirs == ours;
 }
 
+// The search's limited right is enough for the exit code; SYNCHRONIZE may be
+// refused on an elevated process. A process that ended with 259 reads as running.
 bool ProcessHasEnded(ProcessHandle process) {
-    return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    return !GetExitCodeProcess(process, &code) || code != STILL_ACTIVE;
 }
 
 } // namespace goz::platform

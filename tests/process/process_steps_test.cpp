@@ -16,10 +16,14 @@ namespace {
 struct FakeProcess {
     const char* image;
     bool opensPlain; // else only once the debug privilege is enabled
+    bool own;        // of this user or logon session
 };
 const char* const kTool = R"(\Device\HarddiskVolume3\apps\tool\TOOL.EXE)";
 // A process's identifier is its place in the list, from 1.
-FakeProcess processes[] = {{R"(\Tool\Tool.exe)", true}, {kTool, false}, {kTool, true}};
+FakeProcess processes[] = {{R"(\Tool\Tool.exe)", true, true},
+                           {kTool, false, true},
+                           {kTool, true, false},
+                           {kTool, true, true}};
 bool listFails = false, privilegeEnabled = false;
 int privilegeAttempts = 0, openHandles = 0;
 
@@ -48,6 +52,9 @@ void ReadProcessImageName(ProcessHandle process, char* name, uint32_t size) {
 }
 void CloseProcess(ProcessHandle) {
     --openHandles;
+}
+bool IsOwnProcess(ProcessHandle process) {
+    return static_cast<FakeProcess*>(process)->own;
 }
 
 } // namespace goz::platform
@@ -88,6 +95,14 @@ TEST(ProcessLookup, MatchesTheTailAndTriesThePrivilegeOncePerFlag) {
         privilegeEnabled = false;
     }
     EXPECT_EQ(privilegeAttempts, 2);
+    // The bridge's search passes over another user's process and keeps the one found open.
+    std::string own = R"(C:\Apps\Tool\Tool.exe)";
+    uint32_t ownId = 0;
+    void* held = goz::FindOpenProcessByImagePath(own.data(), ownId, tried, true);
+    EXPECT_EQ(held, &processes[3]);
+    EXPECT_EQ(ownId, 4U);
+    EXPECT_EQ(openHandles, 1);
+    goz::platform::CloseProcess(held);
     // Without a list, nothing is touched.
     listFails = true;
     std::string path = R"(C:\Apps\Tool\Tool.exe)";
