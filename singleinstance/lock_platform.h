@@ -1,4 +1,4 @@
-// The system half of the single-instance lock, free of Qt so that the Windows
+// The system half of the single-instance lock and socket, free of Qt so that the Windows
 // build, which has no Qt, compiles and tests it.
 #pragma once
 
@@ -56,5 +56,9 @@ bool UnlockWholeFile(int fd);
 // real user id on POSIX, the logon session id on Windows. False when the
 // system has no such notion (Windows without ProcessIdToSessionId).
 bool InstanceScope(uint32_t& scope);
+
+// The process that listens at the other end of a connected local socket
+// (Qt's descriptor: a socket on POSIX, a pipe handle on Windows); Qt cannot tell.
+bool ListenerProcessId(intptr_t socket, uint32_t& processId);
 
 } // namespace goz::platform

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace goz::platform {
@@ -32,6 +33,17 @@ bool UnlockWholeFile(int fd) {
 
 bool InstanceScope(uint32_t& scope) {
     scope = static_cast<uint32_t>(getuid());
+    return true;
+}
+
+// The credentials of the socket's listener, taken when it listened.
+bool ListenerProcessId(intptr_t socket, uint32_t& processId) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (getsockopt(static_cast<int>(socket), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
+        credentials.pid <= 0)
+        return false;
+    processId = static_cast<uint32_t>(credentials.pid);
     return true;
 }
 

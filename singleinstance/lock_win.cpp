@@ -107,4 +107,12 @@ bool InstanceScope(uint32_t& scope) {
     return true;
 }
 
+bool ListenerProcessId(intptr_t socket, uint32_t& processId) {
+    ULONG id = 0;
+    if (!GetNamedPipeServerProcessId(reinterpret_cast<HANDLE>(socket), &id) || id == 0)
+        return false;
+    processId = id;
+    return true;
+}
+
 } // namespace goz::platform

@@ -11,7 +11,9 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <memory>
 
 namespace {
@@ -144,29 +146,43 @@ bool QtLocalPeer::sendMessage(const QString& message, int timeout) {
     }
     if (!connected)
         return sendFailed(ConnectFailure(socket));
-    return sendOver(socket, message, timeout);
+    return sendOver(socket, message, timeout, QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
-bool QtLocalPeer::sendToListener(const QString& message, int timeout) {
+bool QtLocalPeer::sendToListener(const QString& message, const QDeadlineTimer& deadline,
+                                 const std::function<bool(uint32_t)>& accept) {
     QLocalSocket socket;
     socket.connectToServer(socketName);
-    if (!socket.waitForConnected(timeout / 2))
-        return sendFailed(ConnectFailure(socket));
-    return sendOver(socket, message, timeout);
+    // Qt's wait spins on a full backlog: the caller tries again instead.
+    if (!socket.waitForConnected(0))
+        return sendFailed(socket.state() == QLocalSocket::ConnectingState ? EAGAIN
+                                                                          : ConnectFailure(socket));
+    // Anything may listen on the name first; it must not get the message.
+    uint32_t listener = 0;
+    if (!goz::platform::ListenerProcessId(socket.socketDescriptor(), listener) ||
+        !accept(listener)) {
+        socket.abort();
+        return sendFailed(ESRCH);
+    }
+    return sendOver(socket, message, INT_MAX, deadline);
 }
 
 // A connection that is made always carries a frame: the other side logs one
-// that closes without it.
-bool QtLocalPeer::sendOver(QLocalSocket& socket, const QString& message, int timeout) {
+// that closes without it. Each wait takes up to `timeout`, none beyond `bound`.
+bool QtLocalPeer::sendOver(QLocalSocket& socket, const QString& message, int timeout,
+                           const QDeadlineTimer& bound) {
+    auto wait = [&](const QDeadlineTimer& step) {
+        return static_cast<int>(std::min(step, bound).remainingTime());
+    };
     QByteArray bytes = message.toUtf8();
     QDataStream stream(&socket);
     stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
-    if (!socket.waitForBytesWritten(timeout))
+    if (!socket.waitForBytesWritten(wait(QDeadlineTimer(timeout))))
         return sendFailed(WaitFailure(socket));
     // The acknowledgement may come in pieces; all of it within one timeout.
-    QDeadlineTimer deadline(timeout);
+    QDeadlineTimer answered(timeout);
     do {
-        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        if (!socket.waitForReadyRead(wait(answered)))
             return sendFailed(WaitFailure(socket));
     } while (socket.bytesAvailable() < kAckSize);
     if (socket.read(kAckSize) != kAck)
@@ -175,9 +191,14 @@ bool QtLocalPeer::sendOver(QLocalSocket& socket, const QString& message, int tim
     return true;
 }
 
-// No socket, or a socket file that a crashed instance left behind.
+// No socket, a socket file that a crashed instance left behind, or a stranger.
 bool QtLocalPeer::nobodyListened() const {
-    return sendError == ENOENT || sendError == ECONNREFUSED;
+    return sendError == ENOENT || sendError == ECONNREFUSED || sendError == ESRCH;
+}
+
+// A full backlog (POSIX) or every pipe instance taken (Windows).
+bool QtLocalPeer::listenerBusy() const {
+    return sendError == EAGAIN || sendError == EBUSY;
 }
 
 bool QtLocalPeer::sendFailed(int error) {

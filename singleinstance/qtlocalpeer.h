@@ -5,8 +5,12 @@
 
 #include "singleinstance/qtlockedfile.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+
+#include <cstdint>
+#include <functional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -29,12 +33,17 @@ public:
     // two connection attempts).
     bool sendMessage(const QString& message, int timeout);
     // The same hand-over without the client check, so it never takes the lock:
-    // to whoever listens on the socket, with one connection attempt of up to
-    // timeout/2 ms. A sender that only delivers, and must not become the
-    // instance while the real one is still starting, uses this.
-    bool sendToListener(const QString& message, int timeout);
-    // Whether the last send failed because nothing listened on the socket.
+    // a sender that only delivers, and must not become the instance while the
+    // real one is still starting, uses this. One connection attempt that
+    // waits for nothing; the message goes only to a listener whose process
+    // `accept` takes, and its write and "ack" may take until `deadline`.
+    bool sendToListener(const QString& message, const QDeadlineTimer& deadline,
+                        const std::function<bool(uint32_t processId)>& accept);
+    // Whether the last send failed because nothing listened on the socket, or
+    // only a process that `accept` refused.
     bool nobodyListened() const;
+    // Whether it failed because the listener took no more connections for now.
+    bool listenerBusy() const;
     // Why the last sendMessage() answered false, as an errno value (0 after
     // one that delivered): ENOENT when nobody listens, ETIMEDOUT when a wait
     // ran out, EPROTO when the reply was not "ack", and so on.
@@ -52,7 +61,8 @@ private Q_SLOTS:
 
 private:
     bool receiveFrom(QLocalSocket& socket, QString& message);
-    bool sendOver(QLocalSocket& socket, const QString& message, int timeout);
+    bool sendOver(QLocalSocket& socket, const QString& message, int timeout,
+                  const QDeadlineTimer& bound);
     bool sendFailed(int error);
 
     QString id;
