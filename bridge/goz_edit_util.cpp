@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QThread>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -18,11 +19,9 @@ namespace {
 // Set by the first search in which some process cannot be opened; never reset.
 bool hostSearchPrivilegeTried = false;
 
-constexpr int32_t kMessageTimeout = 2000;
-// A Quiltara that is still loading has not set up its peer yet; it gets this
-// long, asked again every so often.
-constexpr int kListenWaitMs = 5000;
-constexpr unsigned long kListenRetryMs = 50;
+// A Quiltara that does not listen yet, or is too busy to take a connection,
+// is asked again this often.
+constexpr unsigned long kRetryMs = 50;
 // Beyond this a bridge goes on without the start lock rather than hang on a
 // holder that is stuck.
 constexpr int kStartLockWaitMs = 1000;
@@ -76,47 +75,51 @@ void GoZEditUtil::prepareHostMessage() {
 int32_t GoZEditUtil::deliverToHost() {
     char commandLine[1024] = {};
     std::strncpy(commandLine, hostMessage.c_str(), sizeof commandLine - 1);
-    QDeadlineTimer deadline(kListenWaitMs);
-    // A Quiltara that ends before it listens (closed by the user, or a second
+    QDeadlineTimer deadline(kHostAnswerWaitMs); // the configuration was read a moment ago
+    // A Quiltara that ends before it answers (closed by the user, or a second
     // one that forwarded its command line) leaves the search to be made again.
-    for (;;) {
-        uint32_t processId = 0;
+    for (bool again = false;; again = true) {
+        // Windows may still list a process that has ended: no spinning on it.
+        if (again)
+            QThread::msleep(kRetryMs);
+        goz::ProcessWatch host;
         {
             StartLock lock(peer->applicationId());
-            if (!findRunningHost(hostPath, processId))
+            if (!findRunningHost(hostPath, host))
                 return startHost(commandLine);
         }
-        if (messageRunningHost(processId, deadline))
+        if (messageRunningHost(host, deadline))
             return exitCode;
     }
 }
 
-bool GoZEditUtil::findRunningHost(char* path, uint32_t& processId) {
-    return FindProcessByImagePath(path, processId, hostSearchPrivilegeTried);
+bool GoZEditUtil::findRunningHost(char* path, goz::ProcessWatch& found) {
+    return goz::FindOwnProcessByImagePath(path, found, hostSearchPrivilegeTried);
 }
 
-bool GoZEditUtil::messageRunningHost(uint32_t processId, const QDeadlineTimer& deadline) {
+bool GoZEditUtil::messageRunningHost(const goz::ProcessWatch& host,
+                                     const QDeadlineTimer& deadline) {
     QString text = QString::fromUtf8(hostMessage.data(), static_cast<int>(hostMessage.size()));
-    goz::ProcessWatch host(processId);
-    // Every attempt that connects is the send itself, so a starting Quiltara
+    // Every attempt that connects to a Quiltara is the send itself, so it
     // never sees a connection without a message.
     for (;;) {
-        if (sendPeerMessage(text, kMessageTimeout))
+        if (sendPeerMessage(text, deadline))
             return true;
+        if (host.hasEnded())
+            return false;
         // errno after a failed send is whatever Qt left behind; the peer knows what went wrong.
-        if (!peer->nobodyListened()) {
+        bool busy = peer->listenerBusy();
+        if (!busy && !peer->nobodyListened()) {
             recordFailure(SystemErrorCodeFor(peer->lastSendError()));
             return true;
         }
-        // Still nobody: a Quiltara in another logon session, or one stuck in
-        // loading. Nothing was delivered, so this must not read as success.
+        // Nothing was delivered, so this must not read as success: a Quiltara
+        // stuck in loading, or one that never took the connection.
         if (deadline.hasExpired()) {
-            recordFailure(NotConnectedErrorCode());
+            recordFailure(busy ? SystemErrorCodeFor(ETIMEDOUT) : NotConnectedErrorCode());
             return true;
         }
-        QThread::msleep(kListenRetryMs);
-        if (host.hasEnded())
-            return false;
+        QThread::msleep(kRetryMs);
     }
 }
 
@@ -127,8 +130,10 @@ int32_t GoZEditUtil::startHost(char* commandLine) {
     return exitCode;
 }
 
-bool GoZEditUtil::sendPeerMessage(const QString& text, int32_t timeout) {
-    return peer->sendToListener(text, timeout);
+bool GoZEditUtil::sendPeerMessage(const QString& text, const QDeadlineTimer& deadline) {
+    return peer->sendToListener(text, deadline, [this](uint32_t listener) {
+        return goz::IsOwnProcessOf(listener, hostPath);
+    });
 }
 
 // A failed send may leave no error code at all; it must still not read as success.

@@ -9,6 +9,9 @@
 #include <string>
 
 class QtLocalPeer;
+namespace goz {
+class ProcessWatch;
+}
 
 // The application id of the single-instance peer and Quiltara's GoZApps folder name.
 inline constexpr char kHostProductName[] = "Quiltara";
@@ -16,6 +19,15 @@ inline constexpr char kHostProductName[] = "Quiltara";
 inline constexpr char GoZMarker[] = "----------<::>-GoZ";
 // Recorded when Quiltara's executable path cannot be read.
 inline constexpr int32_t kHostPathMissing = 32767;
+// How long from the bridge's start a Quiltara it found has to listen, take
+// the message and answer: one that listens early and goes on loading, or that
+// imports the previous transfer, reads nothing for seconds. The sandbox
+// copies wait less, so that tests of a Quiltara that never answers end sooner.
+#if defined(GOZ_HOST_ANSWER_WAIT_MS)
+inline constexpr int kHostAnswerWaitMs = GOZ_HOST_ANSWER_WAIT_MS;
+#else
+inline constexpr int kHostAnswerWaitMs = 60000;
+#endif
 
 class GoZEditUtil : public QCoreApplication {
     Q_OBJECT
@@ -34,13 +46,16 @@ public:
     // Messages a running Quiltara or starts one; the outcome is left in exitCode.
     int32_t deliverToHost();
 
-    // The search for a running Quiltara, with the bridge's own once-only flag.
-    static bool findRunningHost(char* path, uint32_t& processId);
+    // The search for a Quiltara of this user and logon session, with the
+    // bridge's own once-only flag; the one found stays held in `found`.
+    static bool findRunningHost(char* path, goz::ProcessWatch& found);
     // Sends to the Quiltara found, waiting until `deadline` for one that does
-    // not listen yet. False, with nothing recorded, when that process ended first.
-    bool messageRunningHost(uint32_t processId, const QDeadlineTimer& deadline);
+    // not listen or answer yet. False, with nothing recorded, when that
+    // process ended first.
+    bool messageRunningHost(const goz::ProcessWatch& host, const QDeadlineTimer& deadline);
     int32_t startHost(char* commandLine);
-    bool sendPeerMessage(const QString& text, int32_t timeout);
+    // To a listener that is a Quiltara, with its write and "ack" until `deadline`.
+    bool sendPeerMessage(const QString& text, const QDeadlineTimer& deadline);
 
     char hostPath[1024];
     std::string hostMessage;

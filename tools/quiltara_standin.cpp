@@ -12,6 +12,11 @@
 //   QUILTARA_STANDIN_SECONDS=S    end after S seconds (default 120; 0: no limit)
 //   QUILTARA_STANDIN_STARTUP_MS=M wait M ms before setting up the peer, as a
 //                                 Quiltara that loads slowly does (default 0)
+//   QUILTARA_STANDIN_BUSY_MS=M    once it listens, block its event loop M ms, as
+//                                 a Quiltara that goes on loading does (default 0)
+//   QUILTARA_STANDIN_BUSY_ON_MESSAGE_MS=M
+//                                 block it M ms after each message, as a
+//                                 Quiltara that imports the transfer does (default 0)
 //   QUILTARA_STANDIN_STDOUT=off   write nothing to standard output and let go of
 //                                 it, so that whoever reads the output of the
 //                                 process that started it does not wait for it
@@ -28,6 +33,7 @@
 //   forwarded: yes|no    whether that instance acknowledged it; it then ends
 //                        with exit code 0 or 2
 //   lock: skipped        nolock mode
+//   busy: over           the spell of QUILTARA_STANDIN_BUSY_MS has ended
 //   message: <text>      each message received and acknowledged
 //   exit: messages       it ended after QUILTARA_STANDIN_MESSAGES messages
 //   exit: time           it ended after QUILTARA_STANDIN_SECONDS seconds
@@ -61,6 +67,8 @@ struct Settings {
     int messages = 0;
     int seconds = 120;
     int startupMs = 0;
+    int busyMs = 0;
+    int busyOnMessageMs = 0;
     bool toStdout = true;
 };
 
@@ -93,7 +101,9 @@ bool ReadSettings(Settings& settings) {
     settings.toStdout = output == QLatin1String("on");
     return ReadCount("QUILTARA_STANDIN_MESSAGES", settings.messages) &&
            ReadCount("QUILTARA_STANDIN_SECONDS", settings.seconds) &&
-           ReadCount("QUILTARA_STANDIN_STARTUP_MS", settings.startupMs);
+           ReadCount("QUILTARA_STANDIN_STARTUP_MS", settings.startupMs) &&
+           ReadCount("QUILTARA_STANDIN_BUSY_MS", settings.busyMs) &&
+           ReadCount("QUILTARA_STANDIN_BUSY_ON_MESSAGE_MS", settings.busyOnMessageMs);
 }
 
 QString OneLine(const QString& text) {
@@ -193,6 +203,10 @@ int main(int argc, char** argv) {
         log.write(QStringLiteral("lock"), QStringLiteral("held"));
         if (settings.mode == Mode::Silent)
             return StaySilent(settings, log);
+        if (settings.busyMs > 0) {
+            QThread::msleep(static_cast<unsigned long>(settings.busyMs));
+            log.write(QStringLiteral("busy"), QStringLiteral("over"));
+        }
     }
 
     int received = 0;
@@ -203,6 +217,8 @@ int main(int argc, char** argv) {
                 log.write(QStringLiteral("exit"), QStringLiteral("messages"));
                 app.quit();
             }
+            // The "ack" is out: the sender has ended while this blocks.
+            QThread::msleep(static_cast<unsigned long>(settings.busyOnMessageMs));
         });
     }
     if (settings.seconds > 0) {
