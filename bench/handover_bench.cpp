@@ -3,7 +3,8 @@
 // messages it and waits for the acknowledgement. Both against a Qt program that
 // only starts and ends. Then the load: many bridges at once, with Quiltara not
 // running and running, counted at Quiltara; and how soon a bridge that waits
-// for a slow Quiltara delivers once it listens. The Linux programs run
+// for a slow Quiltara delivers once it listens, and once a busy one reads
+// again. The Linux programs run
 // natively; when GOZ_WINDOWS_BUILD names a Windows build tree, its programs run
 // too, under Wine in its prefix.
 #include "bench/process_scratch.h"
@@ -172,6 +173,15 @@ public:
     // Until the program's own exit: a host it starts may hold its output open longer.
     int32_t run(const std::string& program) const { return Finish(start(program)); }
 
+    // Starts Quiltara as the user would, with `extra` settings; false when it failed.
+    bool startHost(const std::vector<std::string>& extra = {},
+                   const std::vector<std::string>& arguments = {}) const {
+        pid_t host = start(programs.hostPath, extra, arguments);
+        if (host != 0)
+            runners.push_back(host);
+        return host != 0;
+    }
+
     std::string log() const {
         std::ifstream file(programs.logFile);
         return std::string((std::istreambuf_iterator<char>(file)), {});
@@ -192,8 +202,14 @@ public:
     }
 
     // Ends every stand-in started from the copy and drops their log, so that
-    // logged() speaks of the next one only.
+    // logged() speaks of the next one only. The runners go first: a shell
+    // whose program is killed says so on the output.
     void stopHosts() const {
+        for (pid_t runner : runners) {
+            kill(runner, SIGKILL);
+            Finish(runner);
+        }
+        runners.clear();
         WaitFor([&] {
             std::vector<pid_t> running = HostsOf(programs.hostPath);
             for (pid_t id : running)
@@ -226,6 +242,7 @@ private:
     }
 
     const std::vector<std::string> environment;
+    mutable std::vector<pid_t> runners; // of the hosts that startHost() started
 };
 
 void HandoverStart(benchmark::State& state, const Sandbox* sandbox) {
@@ -244,8 +261,7 @@ void HandoverStart(benchmark::State& state, const Sandbox* sandbox) {
 
 void HandoverMessage(benchmark::State& state, const Sandbox* sandbox) {
     sandbox->stopHosts();
-    pid_t host = sandbox->start(sandbox->programs.hostPath);
-    if (host == 0 || !sandbox->logged("lock: held")) {
+    if (!sandbox->startHost() || !sandbox->logged("lock: held")) {
         state.SkipWithError("Quiltara did not start");
     } else {
         for (auto _ : state) {
@@ -256,9 +272,6 @@ void HandoverMessage(benchmark::State& state, const Sandbox* sandbox) {
         }
     }
     sandbox->stopHosts();
-    if (host > 0)
-        kill(host, SIGKILL);
-    Finish(host);
 }
 
 void QtStartAndExit(benchmark::State& state, const Sandbox* sandbox) {
@@ -280,8 +293,7 @@ void Burst(benchmark::State& state, const Sandbox* sandbox, bool warm) {
     for (auto _ : state) {
         state.PauseTiming();
         sandbox->stopHosts();
-        if (warm &&
-            (sandbox->start(sandbox->programs.hostPath) == 0 || !sandbox->logged("lock: held"))) {
+        if (warm && (!sandbox->startHost() || !sandbox->logged("lock: held"))) {
             state.SkipWithError("Quiltara did not start");
             break;
         }
@@ -317,14 +329,62 @@ void Burst(benchmark::State& state, const Sandbox* sandbox, bool warm) {
     state.counters["started"] = started / runs;
 }
 
+// `bridges` bridges at once into a Quiltara that blocks its event loop for 3 s
+// once it listens: more than its socket queues (50) or its pipe has instances
+// (8). Delivered is what Quiltara logged; "afterSpell" the time from the end
+// of its busy spell to the exit of the last bridge, which follows its "ack".
+void BurstBusy(benchmark::State& state, const Sandbox* sandbox) {
+    using Clock = std::chrono::steady_clock;
+    const auto bridges = static_cast<int>(state.range(0));
+    double delivered = 0, failed = 0, afterSpell = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        sandbox->stopHosts();
+        if (!sandbox->startHost({"QUILTARA_STANDIN_BUSY_MS=3000"}) ||
+            !sandbox->logged("lock: held")) {
+            state.SkipWithError("Quiltara did not start");
+            break;
+        }
+        state.ResumeTiming();
+        std::vector<pid_t> running;
+        for (int i = 0; i < bridges; ++i)
+            running.push_back(sandbox->start(sandbox->programs.bridge));
+        Clock::time_point spellOver{};
+        std::thread watch([&] {
+            sandbox->logged("busy: over");
+            spellOver = Clock::now();
+        });
+        for (pid_t bridge : running)
+            failed += Finish(bridge) != kDelivered;
+        const Clock::time_point lastExit = Clock::now();
+        watch.join();
+        state.PauseTiming();
+        int last = -1;
+        WaitFor([&] {
+            int now = sandbox->count("message: ");
+            bool settled = now == last;
+            last = now;
+            return settled && now >= bridges;
+        });
+        delivered += last;
+        afterSpell += std::chrono::duration<double, std::milli>(lastExit - spellOver).count();
+        state.ResumeTiming();
+    }
+    sandbox->stopHosts();
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["delivered"] = delivered / runs;
+    state.counters["lost"] = bridges - delivered / runs;
+    state.counters["failed"] = failed / runs;
+    state.counters["afterSpell_ms"] = afterSpell / runs;
+}
+
 // From the moment a Quiltara that took a second to load listens until the
 // message of a bridge that has been waiting for it arrives, as its log shows.
 void ListenToMessage(benchmark::State& state, const Sandbox* sandbox) {
     using Clock = std::chrono::steady_clock;
     for (auto _ : state) {
         sandbox->stopHosts();
-        pid_t host = sandbox->start(sandbox->programs.hostPath,
-                                    {"QUILTARA_STANDIN_STARTUP_MS=1000"}, {"loading"});
+        sandbox->startHost({"QUILTARA_STANDIN_STARTUP_MS=1000"}, {"loading"});
         // Under Wine a process takes a while to come up; the bridge must find it.
         sandbox->logged("loading");
         pid_t bridge = sandbox->start(sandbox->programs.bridge);
@@ -339,8 +399,6 @@ void ListenToMessage(benchmark::State& state, const Sandbox* sandbox) {
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
         bool delivered = Finish(bridge) == kDelivered;
-        kill(host, SIGKILL);
-        Finish(host);
         if (!delivered || arrived == Clock::time_point{}) {
             state.SkipWithError("the waiting bridge did not deliver");
             break;
@@ -368,12 +426,18 @@ void Register(const std::string& prefix, const Sandbox* sandbox) {
     const std::string& cold = names.emplace_back(prefix + "BurstCold");
     const std::string& warm = names.emplace_back(prefix + "BurstWarm");
     const std::string& delay = names.emplace_back(prefix + "ListenToMessage");
+    const std::string& busy = names.emplace_back(prefix + "BurstBusy");
     for (bool isWarm : {false, true})
         benchmark::RegisterBenchmark((isWarm ? warm : cold).c_str(), Burst, sandbox, isWarm)
             ->Arg(bridges)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Iterations(3);
+    benchmark::RegisterBenchmark(busy.c_str(), BurstBusy, sandbox)
+        ->Arg(prefix.empty() ? 60 : 20)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
     benchmark::RegisterBenchmark(delay.c_str(), ListenToMessage, sandbox)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()

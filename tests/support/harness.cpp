@@ -150,6 +150,15 @@ fs::path GoZFolder::lockFile() const {
     return temp / (QtLocalPeer::socketNameFor("Quiltara") + "-lockfile").toStdString();
 }
 
+// A pipe's name is one for the whole system; a socket lies in the temporary folder.
+QString GoZFolder::socketPath() const {
+#if defined(_WIN32)
+    return QtLocalPeer::socketNameFor("Quiltara");
+#else
+    return QString::fromStdString(temp.string()) + '/' + QtLocalPeer::socketNameFor("Quiltara");
+#endif
+}
+
 // Qt's processes, sockets and waits want an application object, as the
 // programs under test have one.
 int main(int argc, char** argv) {

@@ -64,14 +64,14 @@ inline const int kMissingFile = 2;                   // ERROR_FILE_NOT_FOUND
 inline const int kMissingFolder = 3, kEmptyPath = 3; // ERROR_PATH_NOT_FOUND
 inline const int kNotAProgram = 193;                 // ERROR_BAD_EXE_FORMAT
 inline const int kSendTimedOut = 121;                // ERROR_SEM_TIMEOUT
-inline const int kBurst = 10; // bridges at once: a Wine start costs a fifth of a second
+inline const int kBurst = 20; // bridges at once: a Wine start costs a fifth of a second
 #else
 inline const char* const kExe = "";
 inline const std::string kStartedWithMarker = "argv: " + kMarker;
 inline const int kNotConnected = ENOTCONN, kSendTimedOut = ETIMEDOUT;
 inline const int kMissingFile = ENOENT, kMissingFolder = ENOENT, kEmptyPath = ENOENT;
 inline const int kNotAProgram = EACCES; // not marked executable
-inline const int kBurst = 20;
+inline const int kBurst = 60;
 #endif
 
 // Quiltara's sandbox GoZ folder, emptied for each case, and a temporary folder
@@ -98,7 +98,8 @@ protected:
     }
     // The bridge, which prints nothing without an option; `took` is how long it ran.
     int bridge(const QStringList& arguments = {});
-    fs::path lockFile() const; // the peer's for "Quiltara"
+    fs::path lockFile() const;  // the peer's for "Quiltara"
+    QString socketPath() const; // where the peer for "Quiltara" listens
 
     const fs::path folder = fs::path(GoZPublicRoot) / "GoZApps" / "Quiltara";
     const fs::path config = folder / "GoZ_Config.txt";
