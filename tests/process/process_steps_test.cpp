@@ -62,27 +62,33 @@ bool IsOwnProcess(ProcessHandle process) {
 // Rows in order, on one once-only flag: the first match in list order wins,
 // an image shorter than the compared part never matches, case, slashes and
 // the drive letter do not count, and the privilege is tried once per flag.
+// The bridge's search passes over another user's process and keeps the one
+// found open.
 TEST(ProcessLookup, MatchesTheTailAndTriesThePrivilegeOncePerFlag) {
     const struct {
         const char* path;
         uint32_t id;
-        bool privilegeAfter;
-    } rows[] = {{R"(C:\Tool\Tool.exe)", 1, false},
-                {R"(C:\Apps\Tool\Tool.exe)", 2, true},
-                {R"(D:/APPS/tool/tool.exe)", 3, false},
-                {R"(C:\Apps\Tool\Tool.ex)", 0, false},
-                {"C:", 0, false},
-                {"C", 0, false},
-                {"", 0, false}};
+        bool privilegeAfter, ownOnly;
+    } rows[] = {{R"(C:\Tool\Tool.exe)", 1, false, false},
+                {R"(C:\Apps\Tool\Tool.exe)", 2, true, false},
+                {R"(D:/APPS/tool/tool.exe)", 3, false, false},
+                {R"(D:/APPS/tool/tool.exe)", 4, false, true},
+                {R"(C:\Apps\Tool\Tool.ex)", 0, false, false},
+                {"C:", 0, false, false},
+                {"C", 0, false, false},
+                {"", 0, false, false}};
     bool tried = false;
     for (const auto& row : rows) {
         std::string path = row.path;
         uint32_t id = 12345;
-        EXPECT_EQ(FindProcessByImagePath(path.data(), id, tried), row.id != 0) << row.path;
+        void* held = goz::FindOpenProcessByImagePath(path.data(), id, tried, row.ownOnly);
+        EXPECT_EQ(held, row.id != 0 ? &processes[row.id - 1] : nullptr) << row.path;
         EXPECT_EQ(id, row.id) << row.path;
         EXPECT_EQ(path.find('\\'), std::string::npos) << "rewritten in place";
         EXPECT_EQ(privilegeEnabled, row.privilegeAfter) << row.path;
-        EXPECT_EQ(openHandles, 0) << "every opened process is closed";
+        EXPECT_EQ(openHandles, held ? 1 : 0) << "only the process found stays open";
+        if (held)
+            goz::platform::CloseProcess(held);
         privilegeEnabled = false;
     }
     EXPECT_EQ(privilegeAttempts, 1);
@@ -92,17 +98,10 @@ TEST(ProcessLookup, MatchesTheTailAndTriesThePrivilegeOncePerFlag) {
         uint32_t id = 0;
         EXPECT_TRUE(FindProcessByImagePath(path.data(), id));
         EXPECT_EQ(id, expected);
+        EXPECT_EQ(openHandles, 0);
         privilegeEnabled = false;
     }
     EXPECT_EQ(privilegeAttempts, 2);
-    // The bridge's search passes over another user's process and keeps the one found open.
-    std::string own = R"(C:\Apps\Tool\Tool.exe)";
-    uint32_t ownId = 0;
-    void* held = goz::FindOpenProcessByImagePath(own.data(), ownId, tried, true);
-    EXPECT_EQ(held, &processes[3]);
-    EXPECT_EQ(ownId, 4U);
-    EXPECT_EQ(openHandles, 1);
-    goz::platform::CloseProcess(held);
     // Without a list, nothing is touched.
     listFails = true;
     std::string path = R"(C:\Apps\Tool\Tool.exe)";

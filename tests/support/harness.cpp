@@ -150,13 +150,12 @@ fs::path GoZFolder::lockFile() const {
     return temp / (QtLocalPeer::socketNameFor("Quiltara") + "-lockfile").toStdString();
 }
 
-// A pipe's name is one for the whole system; a socket lies in the temporary folder.
 QString GoZFolder::socketPath() const {
-#if defined(_WIN32)
-    return QtLocalPeer::socketNameFor("Quiltara");
-#else
-    return QString::fromStdString(temp.string()) + '/' + QtLocalPeer::socketNameFor("Quiltara");
+    QString name = QtLocalPeer::socketNameFor("Quiltara");
+#if !defined(_WIN32)
+    name = QString::fromStdString(temp.string()) + '/' + name; // a pipe's name is system-wide
 #endif
+    return name;
 }
 
 // Qt's processes, sockets and waits want an application object, as the

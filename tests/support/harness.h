@@ -53,17 +53,15 @@ inline const int kSuccess = ProcessExitStatus(-1);
 inline const int kNoPath = ProcessExitStatus(32767);
 
 // Where outcomes differ by platform: Windows keeps 32-bit exit codes and has
-// error numbers of its own, Linux keeps 8 bits and reports errno values. The
-// stand-in logs a started Quiltara's whole command line on Windows, each
-// argument on Linux.
+// error numbers of its own, Linux keeps 8 bits and errno values. The stand-in
+// logs a started Quiltara's whole command line on Windows, each argument on Linux.
 #if defined(_WIN32)
 inline const char* const kExe = ".exe";
 inline const std::string kStartedWithMarker = "commandline: " + kMarker;
-inline const int kNotConnected = 233;                // ERROR_PIPE_NOT_CONNECTED
-inline const int kMissingFile = 2;                   // ERROR_FILE_NOT_FOUND
-inline const int kMissingFolder = 3, kEmptyPath = 3; // ERROR_PATH_NOT_FOUND
-inline const int kNotAProgram = 193;                 // ERROR_BAD_EXE_FORMAT
-inline const int kSendTimedOut = 121;                // ERROR_SEM_TIMEOUT
+inline const int kNotConnected = 233, kSendTimedOut = 121; // ERROR_PIPE_NOT_CONNECTED, _SEM_TIMEOUT
+inline const int kMissingFile = 2;                         // ERROR_FILE_NOT_FOUND
+inline const int kMissingFolder = 3, kEmptyPath = 3;       // ERROR_PATH_NOT_FOUND
+inline const int kNotAProgram = 193;                       // ERROR_BAD_EXE_FORMAT
 inline const int kBurst = 20; // bridges at once: a Wine start costs a fifth of a second
 #else
 inline const char* const kExe = "";
