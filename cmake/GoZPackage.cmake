@@ -10,21 +10,46 @@ if(NOT WIN32)
     return()
 endif()
 
-# What ships is a stripped copy of each program. Strip would stamp the PE
-# header with the time of day unless SOURCE_DATE_EPOCH names one: 0, as the
-# linker left it.
+set(GOZ_SIGN_PKCS12 "" CACHE FILEPATH
+    "Certificate and key (.pfx) that sign the shipped programs (Authenticode); empty: unsigned")
+set(GOZ_SIGN_PASSWORD_FILE "" CACHE FILEPATH "File holding the password of GOZ_SIGN_PKCS12")
+set(GOZ_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server for the signatures (optional)")
+if(GOZ_SIGN_PKCS12)
+    find_program(GOZ_OSSLSIGNCODE osslsigncode REQUIRED)
+    if(NOT EXISTS "${GOZ_SIGN_PKCS12}" OR NOT EXISTS "${GOZ_SIGN_PASSWORD_FILE}")
+        message(FATAL_ERROR "Signing needs GOZ_SIGN_PKCS12 and GOZ_SIGN_PASSWORD_FILE to name files")
+    endif()
+    set(_timestamp)
+    if(GOZ_SIGN_TIMESTAMP_URL)
+        set(_timestamp -ts ${GOZ_SIGN_TIMESTAMP_URL})
+    endif()
+endif()
+
+# What ships is a stripped copy of each program, signed once stripped, since
+# stripping would break a signature. Strip would stamp the PE header with the
+# time of day unless SOURCE_DATE_EPOCH names one: 0, as the linker left it.
 set(GOZ_SHIPPED_DIR ${CMAKE_BINARY_DIR}/shipped)
 set(_shipped_files)
 set(_zip_entries)
 foreach(program IN LISTS GOZ_SHIPPED_PROGRAMS)
     set(_out ${GOZ_SHIPPED_DIR}/${program}.exe)
     set(_stripped ${_out})
+    set(_sign)
+    if(GOZ_SIGN_PKCS12)
+        set(_stripped ${GOZ_SHIPPED_DIR}/unsigned/${program}.exe)
+        # -readpass: the password never shows on a command line.
+        set(_sign COMMAND ${CMAKE_COMMAND} -E rm -f ${_out}
+                 COMMAND ${GOZ_OSSLSIGNCODE} sign -pkcs12 ${GOZ_SIGN_PKCS12}
+                         -readpass ${GOZ_SIGN_PASSWORD_FILE} -h sha256 -n "Quiltara GoZ bridge"
+                         ${_timestamp} -in ${_stripped} -out ${_out})
+    endif()
     get_filename_component(_dir ${_stripped} DIRECTORY)
     add_custom_command(OUTPUT ${_out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${_dir}
         COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
                 ${CMAKE_STRIP} --strip-all -o ${_stripped} $<TARGET_FILE:${program}>
-        DEPENDS ${program}
+        ${_sign}
+        DEPENDS ${program} ${GOZ_SIGN_PKCS12} ${GOZ_SIGN_PASSWORD_FILE}
         COMMENT "Making the shipped ${program}.exe"
         VERBATIM)
     install(PROGRAMS ${_out} DESTINATION ${GOZ_APP_FOLDER})
