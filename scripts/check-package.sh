@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks of what Quiltara's packagers get, after the windows-mingw build and
-# with its Wine prefix started (start_wine):
+# with its Wine prefix started (start_wine). The last line sums up.
 #   check-package.sh reproducible   builds the two programs and the zip again,
 #                                   in another folder, and compares them byte for byte
 #   check-package.sh signing        signs that second build with a throw-away
@@ -49,7 +49,8 @@ reproducible() {
         fi
     done
     (cd "$first" && sha256sum "${compared[@]}" "$zip")
-    echo "identical in $first and $second, built $((SECONDS - started)) s"
+    echo "the second build, in $second, is identical"
+    echo "identical, zip $(sha256sum <"$first/$zip" | cut -c1-64), second build $((SECONDS - started)) s"
 }
 
 signing() {
@@ -99,7 +100,7 @@ signing() {
     if ! (cd "$keys/unzipped" && sha256sum -c --quiet "$second/package/SHA256SUMS"); then
         fail "SHA256SUMS does not match the signed zip and programs"
     fi
-    echo "signed and checked in $((SECONDS - started)) s"
+    echo "both programs signed, verified, run under Wine, $((SECONDS - started)) s"
 }
 
 case ${1:-} in
