@@ -54,7 +54,6 @@ reproducible() {
 }
 
 signing() {
-    keys=""
     [[ -f $second/CMakeCache.txt ]] || fail "no second build to sign: run the reproducible check first"
     keys=$(mktemp -d) || exit 1
     trap 'rm -rf "$keys"' EXIT
