@@ -1,7 +1,7 @@
 // The config reader on files of 1 KiB, 1 MiB and 64 MiB, the sought line last,
 // against reading the same file whole and counting its lines.
-#include "bench/process_scratch.h"
 #include "bench/ratio.h"
+#include "devsupport/process_scratch.h"
 #include "gozsupport/config.h"
 
 #include <benchmark/benchmark.h>

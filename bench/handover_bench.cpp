@@ -7,8 +7,8 @@
 // again. The Linux programs run
 // natively; when GOZ_WINDOWS_BUILD names a Windows build tree, its programs run
 // too, under Wine in its prefix.
-#include "bench/process_scratch.h"
 #include "bench/ratio.h"
+#include "devsupport/process_scratch.h"
 #include "gozsupport/paths.h"
 
 #include <benchmark/benchmark.h>

@@ -9,5 +9,8 @@ list(TRANSFORM functions REPLACE "^ T " "")
 list(JOIN functions "\n" exports)
 get_filename_component(dir ${OUTPUT} DIRECTORY)
 file(WRITE ${dir}/${DLL}.def "LIBRARY ${DLL}.dll\nEXPORTS\n${exports}\n")
-execute_process(COMMAND ${DLLTOOL} --input-def ${dir}/${DLL}.def --dllname ${DLL}.dll
-                        --output-delaylib ${OUTPUT} COMMAND_ERROR_IS_FATAL ANY)
+# dlltool names its symbols after the library's path: a relative one keeps the
+# build folder out of the programs.
+get_filename_component(name ${OUTPUT} NAME)
+execute_process(COMMAND ${DLLTOOL} --input-def ${DLL}.def --dllname ${DLL}.dll
+                        --output-delaylib ${name} WORKING_DIRECTORY ${dir} COMMAND_ERROR_IS_FATAL ANY)

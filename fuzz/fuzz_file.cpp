@@ -1,5 +1,5 @@
 #include "fuzz/fuzz_file.h"
-#include "bench/process_scratch.h"
+#include "devsupport/process_scratch.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev clang-format
     qtbase5-dev libgtest-dev googletest libbenchmark-dev
-    g++-mingw-w64-x86-64-posix wine64 locales
+    g++-mingw-w64-x86-64-posix wine64 locales osslsigncode openssl
     dpkg-dev make perl python3 gcovr
 )
 missing=()

@@ -1,11 +1,28 @@
-# Packs the Windows build as Quiltara's installer ships it and unpacks it into
-# the GoZ public folder of the Wine prefix, in place of what a run left there.
-execute_process(COMMAND ${CPACK} -G ZIP -B ${BUILD}/package --config ${BUILD}/CPackConfig.cmake
-                RESULT_VARIABLE failed)
-set(zip ${BUILD}/package/${ZIP})
-if(failed OR NOT EXISTS ${zip})
-    message(FATAL_ERROR "cpack made no ${ZIP}")
+# Unpacks the zip that Quiltara's installer ships into the GoZ public folder
+# of the Wine prefix, in place of what a run left there, and checks every
+# line of the SHA256SUMS beside it.
+get_filename_component(package ${ZIP} DIRECTORY)
+if(NOT EXISTS ${ZIP} OR NOT EXISTS ${package}/SHA256SUMS)
+    message(FATAL_ERROR "The build made no ${ZIP} with SHA256SUMS beside it")
 endif()
 set(public ${WINEPREFIX}/drive_c/users/Public/Pixologic)
 file(REMOVE_RECURSE ${public}/GoZApps/Quiltara)
-file(ARCHIVE_EXTRACT INPUT ${zip} DESTINATION ${public})
+file(ARCHIVE_EXTRACT INPUT ${ZIP} DESTINATION ${public})
+file(STRINGS ${package}/SHA256SUMS sums)
+list(LENGTH sums count)
+if(NOT count EQUAL 3)
+    message(FATAL_ERROR "SHA256SUMS covers ${count} files, not the zip and the two programs")
+endif()
+foreach(line IN LISTS sums)
+    string(REGEX REPLACE "^([0-9a-f]+)  (.+)$" "\\1;\\2" line "${line}")
+    list(GET line 0 expected)
+    list(GET line 1 name)
+    if(name MATCHES "\\.zip$")
+        file(SHA256 ${package}/${name} actual)
+    else()
+        file(SHA256 ${public}/${name} actual)
+    endif()
+    if(NOT actual STREQUAL expected)
+        message(FATAL_ERROR "${name} does not match its line in SHA256SUMS")
+    endif()
+endforeach()
