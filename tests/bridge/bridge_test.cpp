@@ -136,12 +136,10 @@ TEST_F(Bridge, SendsThatComeTogetherReachTheOneHostStartedOnce) {
 // prefer it, as Windows does for DLLs that are no KnownDLLs; the probes load
 // them as the programs would, one as on a Windows 7 without
 // SetDefaultDllDirectories), an installer that accepts the configuration and
-// a bridge that hands over. Each imports only kernel32 and msvcrt, whose
-// forwarders lead nowhere near it (Wine's advapi32 forwards nothing to show),
-// and not SetDefaultDllDirectories; it asks for Windows 7 (6.1) and is
-// terminal-server aware. Each carries the version that -v prints, for
-// Explorer and an MSI's upgrade, and a manifest (type 24, id 1), without
-// which Windows may virtualise its writes.
+// a bridge that hands over (their import tables and PE headers are checked as
+// they are unpacked). Each carries the version that -v prints, for Explorer
+// and an MSI's upgrade, and a manifest (type 24, id 1), without which Windows
+// may virtualise its writes.
 TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     const fs::path app = "C:\\Users\\Public\\Pixologic\\GoZApps\\Quiltara";
     std::vector<std::string> shipped;
@@ -164,28 +162,7 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
                                     "." + std::to_string(ls >> 16);
         EXPECT_EQ(run(exe, {"-v"}).output, name + " Version : " + version + "\n");
         EXPECT_EQ(ls & 0xffff, 0ul) << "no build number";
-        // Mapped as an image, as the loader reads it before any code of its runs.
-        HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        const auto* base =
-            reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(module) & ~uintptr_t{3});
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-        const auto& pe =
-            reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew)->OptionalHeader;
-        EXPECT_GE(pe.MajorSubsystemVersion * 10 + pe.MinorSubsystemVersion, 61) << name;
-        EXPECT_TRUE(pe.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE) << name;
-        std::vector<std::string> dlls;
-        std::string functions = ",";
-        for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
-                 base + pe.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-             dll->Name; ++dll) {
-            dlls.push_back(QString(base + dll->Name).toLower().toStdString());
-            for (auto* f = reinterpret_cast<const ULONGLONG*>(base + dll->OriginalFirstThunk); *f;
-                 ++f)
-                functions += IMAGE_SNAP_BY_ORDINAL64(*f) ? "," : std::string(base + *f + 2) + ",";
-        }
-        std::sort(dlls.begin(), dlls.end());
-        EXPECT_EQ(dlls, (std::vector<std::string>{"kernel32.dll", "msvcrt.dll"})) << name;
-        EXPECT_EQ(functions.find(",SetDefaultDllDirectories,"), std::string::npos) << name;
+        HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         HRSRC manifest = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
         ASSERT_NE(manifest, nullptr) << name;
         const auto* xml = static_cast<const char*>(LockResource(LoadResource(module, manifest)));
@@ -196,16 +173,16 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     const QStringList planted = QString(PLANTED_DLL_NAMES).split(',');
     for (const QString& name : planted)
         fs::copy_file(PLANTED_DLL, app / (name + ".dll").toStdString());
-    const std::vector<std::string> probes = {"dll_search_probe.exe", "dll_search_probe_win7.exe"};
-    for (const std::string& probe : probes)
-        fs::copy_file(DLL_SEARCH_PROBES + probe, app / probe);
     setting("WINEDLLOVERRIDES", "mscoree,mshtml=;" + planted.join(',') + "=n,b");
     setting("PLANTED_DLL_LOG", QString::fromStdString((temp / "planted.log").string()));
     fs::path host = installHost(temp / "Quiltara");
     goztest::WriteFile(app / "GoZ_Config.txt", "PATH = \"" + host.string() + "\"\n");
     setting("QUILTARA_STANDIN_MESSAGES", "1");
-    for (const std::string& probe : probes)
+    for (const std::string probe : {"dll_search_probe.exe", "dll_search_probe_win7.exe"}) {
+        fs::copy_file(DLL_SEARCH_PROBES + probe, app / probe);
         EXPECT_EQ(run((app / probe).string()).exitCode, 0) << probe;
+        fs::remove(app / probe);
+    }
     EXPECT_EQ(run((app / "GoZInitQuiltara.exe").string()).exitCode, 0);
     EXPECT_EQ(goztest::ReadFile(app / "GoZ_InstallLog.txt"), "");
     for (const char* line : {"lock: held", "exit: messages"}) {
@@ -219,7 +196,5 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     fs::remove(app / "GoZ_InstallLog.txt");
     for (const QString& name : planted)
         fs::remove(app / (name + ".dll").toStdString());
-    for (const std::string& probe : probes)
-        fs::remove(app / probe);
 }
 #endif

@@ -1,7 +1,7 @@
 // Built with the programs' start-up code: loads each DLL that they load
 // delayed, while its statics are made, as their delay-load helper does and
-// (with the restricted search) by name. Under Wine the programs' own calls
-// find some loaded already and make none into others.
+// (with the restricted search) by name: the programs' own calls find some
+// loaded already under Wine.
 #include <windows.h>
 
 #include <delayimp.h>

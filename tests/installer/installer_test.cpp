@@ -38,17 +38,14 @@ TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
                     OPEN_EXISTING, 0, nullptr); // but no deletion
     install(">>[Non-GoZ SDK Error (WIN)] Cannot read path of Quiltara app... [ErrorCode(32)]");
     CloseHandle(held);
-    // Held open as a hard link of another file, it is that file too: nothing is written.
-    const fs::path other = folder.parent_path() / "other.txt";
-    goztest::WriteFile(other, "kept\n");
+    goztest::WriteFile(folder / "other.txt", "kept\n"); // held as a second name of it: untouched
     fs::remove(log);
-    fs::create_hard_link(other, log);
-    held = CreateFileA(other.string().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    fs::create_hard_link(folder / "other.txt", log);
+    held = CreateFileA(log.string().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(run(GOZ_INSTALLER).exitCode, 0);
     CloseHandle(held);
-    EXPECT_EQ(goztest::ReadFile(other), "kept\n");
-    fs::remove(other);
+    EXPECT_EQ(goztest::ReadFile(folder / "other.txt"), "kept\n");
 #endif
     ASSERT_TRUE(fs::remove(log));
     fs::create_directories(log / "inner");
@@ -88,7 +85,7 @@ TEST_F(Installer, LogFollowsTheHeldFolderNotItsPath) {
 // write nothing. Where it can, a link goes, never its target. Quiltara's folder as a link gets
 // no log at all.
 TEST_F(Installer, NeverWritesThroughALink) {
-    const fs::path victim = folder.parent_path() / "victim.txt", real = temp / "real";
+    const fs::path victim = folder / "victim.txt", real = temp / "real";
     bool root = geteuid() == 0; // whom no folder refuses: as nobody, then
     const auto locked = [&](const std::function<void()>& step) {
         fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
@@ -122,6 +119,5 @@ TEST_F(Installer, NeverWritesThroughALink) {
     fs::create_directory_symlink(real, folder);
     install();
     EXPECT_FALSE(fs::exists(real / "GoZ_InstallLog.txt"));
-    fs::remove(victim);
 }
 #endif
