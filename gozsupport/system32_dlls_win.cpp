@@ -27,7 +27,9 @@ void NTAPI SearchSystem32Only(PVOID, DWORD reason, PVOID) {
     auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
 #if defined(GOZ_AS_ON_UNPATCHED_WINDOWS7)
-    set = nullptr; // what the tests run in place of such a Windows
+    // Wine has the function, and its advapi32 forwards nothing: a probe built
+    // so stands in for such a Windows, the import check for the forwarders.
+    set = nullptr;
 #endif
     searchRestricted = set && set(LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!searchRestricted)
