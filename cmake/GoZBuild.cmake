@@ -1,6 +1,13 @@
 # Shared build settings for every target of the project.
 include(${CMAKE_CURRENT_LIST_DIR}/GoZWindowsResources.cmake)
 
+if(WIN32)
+    # All code of the project, the programs' support library and peer
+    # included, with a stack protector, whose runtime -static links in.
+    add_compile_options(-fstack-protector-strong)
+    add_link_options(-fstack-protector-strong)
+endif()
+
 # Warnings are errors on both compilers.
 function(goz_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
@@ -34,6 +41,13 @@ function(goz_program target)
         target_link_libraries(${name} PRIVATE gozsupport${variant} ${ARG_LIBRARIES})
         set_target_properties(${name} PROPERTIES OUTPUT_NAME ${target})
         goz_warnings(${name})
+        if(WIN32)
+            # Windows 7 (6.1) is the oldest that runs them: an older one
+            # refuses them cleanly. Terminal-server aware: a Remote Desktop
+            # server runs them without its compatibility layer.
+            target_link_options(${name} PRIVATE
+                -Wl,--major-subsystem-version,6,--minor-subsystem-version,1,--tsaware)
+        endif()
     endforeach()
     goz_sandbox_output(${target}_sandbox)
     goz_windows_resources(${target} "${ARG_DESCRIPTION}")

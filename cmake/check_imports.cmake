@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.20)
-# Fails when PROGRAM imports, other than delayed, a DLL outside ALLOWED:
-# Windows would look for it in the program's own folder first.
+# Fails when PROGRAM imports, other than delayed, a DLL outside ALLOWED, or
+# imports SetDefaultDllDirectories, which a Windows 7 without KB2533623 lacks:
+# its loader would refuse to start the program.
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
 # Only the import table proper, up to the next table: delay-loaded DLLs have
 # their own, which this toolchain's linker leaves out of the directory anyway.
@@ -18,6 +19,8 @@ endforeach()
 if(NOT names)
     message(FATAL_ERROR "${PROGRAM}: no import table found")
 elseif(outside)
-    message(FATAL_ERROR "${PROGRAM} imports DLLs that are no KnownDLLs: ${outside}. Delay-load "
+    message(FATAL_ERROR "${PROGRAM} imports DLLs other than ${ALLOWED}: ${outside}. Delay-load "
                         "them: GOZ_DELAY_LOADED_DLLS in cmake/GoZSystemDlls.cmake")
+elseif(imports MATCHES "[ \t]SetDefaultDllDirectories\n")
+    message(FATAL_ERROR "${PROGRAM} imports SetDefaultDllDirectories: look it up at run time")
 endif()

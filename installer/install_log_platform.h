@@ -27,13 +27,15 @@ public:
     bool removeIfPresent(const char* name);
 
     // `name` emptied for writing as text, shared with every other process:
-    // created exclusively, or else the plain file that is there already.
-    // Null, with the last error code set, when a link stands at that name.
+    // created exclusively, or else the plain file that is there already and
+    // has no other name. Null, with the last error code set, when a link
+    // stands at that name or the file is also another (a hard link).
     std::FILE* openText(const char* name);
 
 private:
-    intptr_t handle = -1; // a descriptor or a HANDLE
-    std::string folder;   // with its separator, to name what is in it (Windows)
+    // A descriptor or a HANDLE: what is in the folder is reached through it
+    // alone, never by a path again.
+    intptr_t handle = -1;
 };
 
 } // namespace goz::platform

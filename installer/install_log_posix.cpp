@@ -34,11 +34,12 @@ std::FILE* InstallLogFolder::openText(const char* name) {
     int dir = static_cast<int>(handle);
     int fd = openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) {
-        // An old log that could not go. Non-blocking, so that a pipe is refused
-        // instead of waited on.
+        // An old log that could not go, written only when it is no other file
+        // too. Non-blocking, so that a pipe is refused instead of waited on.
         fd = openat(dir, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         struct stat info {};
-        if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0)) {
+        if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+                        ftruncate(fd, 0) != 0)) {
             close(fd);
             return nullptr;
         }

@@ -179,11 +179,13 @@ TEST_F(Bridge, SendsThatComeTogetherReachTheOneHostStartedOnce) {
 // The zip that Quiltara's installer ships, unpacked into the real GoZ public
 // folder of the throw-away prefix: two programs that need no DLL beside them
 // and load none from there, where any user may drop one (with Wine told to
-// prefer it, as Windows does for DLLs that are no KnownDLLs; the probe loads
-// them as the programs would), an installer that accepts the configuration
-// and a bridge that hands over. Each carries the version that -v prints, for
-// Explorer and an MSI's upgrade, and a manifest (type 24, id 1), without
-// which Windows may virtualise its writes.
+// prefer it, as Windows does for DLLs that are no KnownDLLs; the probes load
+// them as the programs would, one as on a Windows 7 without
+// SetDefaultDllDirectories), an installer that accepts the configuration and
+// a bridge that hands over (their import tables and PE headers are checked as
+// they are unpacked). Each carries the version that -v prints, for Explorer
+// and an MSI's upgrade, and a manifest (type 24, id 1), without which Windows
+// may virtualise its writes.
 TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     const fs::path app = "C:\\Users\\Public\\Pixologic\\GoZApps\\Quiltara";
     std::vector<std::string> shipped;
@@ -217,13 +219,16 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     const QStringList planted = QString(PLANTED_DLL_NAMES).split(',');
     for (const QString& name : planted)
         fs::copy_file(PLANTED_DLL, app / (name + ".dll").toStdString());
-    fs::copy_file(DLL_SEARCH_PROBE, app / "probe.exe");
     setting("WINEDLLOVERRIDES", "mscoree,mshtml=;" + planted.join(',') + "=n,b");
     setting("PLANTED_DLL_LOG", QString::fromStdString((temp / "planted.log").string()));
     fs::path host = installHost(temp / "Quiltara");
     goztest::WriteFile(app / "GoZ_Config.txt", "PATH = \"" + host.string() + "\"\n");
     setting("QUILTARA_STANDIN_MESSAGES", "1");
-    EXPECT_EQ(run((app / "probe.exe").string()).exitCode, 0);
+    for (const std::string probe : {"dll_search_probe.exe", "dll_search_probe_win7.exe"}) {
+        fs::copy_file(DLL_SEARCH_PROBES + probe, app / probe);
+        EXPECT_EQ(run((app / probe).string()).exitCode, 0) << probe;
+        fs::remove(app / probe);
+    }
     EXPECT_EQ(run((app / "GoZInitQuiltara.exe").string()).exitCode, 0);
     EXPECT_EQ(goztest::ReadFile(app / "GoZ_InstallLog.txt"), "");
     for (const char* line : {"lock: held", "exit: messages"}) {
@@ -237,6 +242,5 @@ TEST_F(Bridge, ShippedFolderWorksInThePublicFolder) {
     fs::remove(app / "GoZ_InstallLog.txt");
     for (const QString& name : planted)
         fs::remove(app / (name + ".dll").toStdString());
-    fs::remove(app / "probe.exe");
 }
 #endif

@@ -1,6 +1,7 @@
 # Unpacks the zip that Quiltara's installer ships into the GoZ public folder
-# of the Wine prefix, in place of what a run left there, and checks every
-# line of the SHA256SUMS beside it.
+# of the Wine prefix, in place of what a run left there, checks every line of
+# the SHA256SUMS beside it, then reads what the loader reads of the shipped
+# programs before any code of theirs runs.
 get_filename_component(package ${ZIP} DIRECTORY)
 if(NOT EXISTS ${ZIP} OR NOT EXISTS ${package}/SHA256SUMS)
     message(FATAL_ERROR "The build made no ${ZIP} with SHA256SUMS beside it")
@@ -24,5 +25,24 @@ foreach(line IN LISTS sums)
     endif()
     if(NOT actual STREQUAL expected)
         message(FATAL_ERROR "${name} does not match its line in SHA256SUMS")
+    endif()
+endforeach()
+# Exactly kernel32 and msvcrt imported (Wine's advapi32 forwards nothing, so
+# no run under Wine shows what a forwarder of another DLL would load), none of
+# it SetDefaultDllDirectories (a Windows 7 without KB2533623 lacks it, which
+# Wine does not), Windows 6.1 or later, terminal-server aware.
+foreach(program IN ITEMS GoZBrushToQuiltara GoZInitQuiltara)
+    set(PROGRAM ${public}/GoZApps/Quiltara/${program}.exe)
+    set(ALLOWED kernel32 msvcrt)
+    include(${CHECK_IMPORTS})
+    list(LENGTH names count)
+    string(REGEX MATCH "MajorSubsystemVersion\t([0-9]+)\nMinorSubsystemVersion\t([0-9]+)" _
+           "${dump}")
+    set(version ${CMAKE_MATCH_1}.${CMAKE_MATCH_2})
+    string(REGEX MATCH "DllCharacteristics\t([0-9a-fA-F]+)" _ "${dump}")
+    math(EXPR aware "0x${CMAKE_MATCH_1} & 0x8000")
+    if(NOT count EQUAL 2 OR version VERSION_LESS 6.1 OR NOT aware)
+        message(FATAL_ERROR "${program}: ${count} DLLs imported (${names}), subsystem version "
+                            "${version}, terminal-server aware: ${aware}")
     endif()
 endforeach()

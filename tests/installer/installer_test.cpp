@@ -1,3 +1,4 @@
+#include "installer/install_log_platform.h"
 #include "tests/support/harness.h"
 
 #include <ctime>
@@ -37,6 +38,14 @@ TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
                     OPEN_EXISTING, 0, nullptr); // but no deletion
     install(">>[Non-GoZ SDK Error (WIN)] Cannot read path of Quiltara app... [ErrorCode(32)]");
     CloseHandle(held);
+    goztest::WriteFile(folder / "other.txt", "kept\n"); // held as a second name of it: untouched
+    fs::remove(log);
+    fs::create_hard_link(folder / "other.txt", log);
+    held = CreateFileA(log.string().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(run(GOZ_INSTALLER).exitCode, 0);
+    CloseHandle(held);
+    EXPECT_EQ(goztest::ReadFile(folder / "other.txt"), "kept\n");
 #endif
     ASSERT_TRUE(fs::remove(log));
     fs::create_directories(log / "inner");
@@ -50,12 +59,33 @@ TEST_F(Installer, ReportsWhatFailedAndOtherwiseLeavesAnEmptyLog) {
     EXPECT_FALSE(fs::exists(folder));
 }
 
+// Once the folder is held, what its path leads to may change (a link put in above it): the
+// old log goes and the new one is made in the held folder still.
+TEST_F(Installer, LogFollowsTheHeldFolderNotItsPath) {
+    const fs::path apps = folder.parent_path(), moved = apps.parent_path() / "GoZApps.moved";
+    goztest::WriteFile(log, "old");
+    {
+        goz::platform::InstallLogFolder held;
+        ASSERT_TRUE(held.open(folder.string()));
+        fs::rename(apps, moved);
+        fs::create_directories(folder);
+        goztest::WriteFile(log, "other");
+        EXPECT_TRUE(held.removeIfPresent("GoZ_InstallLog.txt"));
+        std::fclose(held.openText("GoZ_InstallLog.txt"));
+    }
+    EXPECT_EQ(goztest::ReadFile(log), "other");
+    EXPECT_TRUE(fs::is_empty(moved / "Quiltara" / "GoZ_InstallLog.txt"));
+    fs::remove_all(apps);
+    fs::rename(moved, apps);
+}
+
 #if !defined(_WIN32)
 // Where the old log cannot go (a folder only root may write, the installer run as nobody), a
-// plain file is emptied for the report and a link makes it write nothing. Where it can, a link
-// goes, never its target. Quiltara's folder as a link gets no log at all.
+// plain file is emptied for the report, and a link or a second name of another file makes it
+// write nothing. Where it can, a link goes, never its target. Quiltara's folder as a link gets
+// no log at all.
 TEST_F(Installer, NeverWritesThroughALink) {
-    const fs::path victim = temp / "victim.txt", real = temp / "real";
+    const fs::path victim = folder / "victim.txt", real = temp / "real";
     bool root = geteuid() == 0; // whom no folder refuses: as nobody, then
     const auto locked = [&](const std::function<void()>& step) {
         fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
@@ -74,11 +104,12 @@ TEST_F(Installer, NeverWritesThroughALink) {
         install(">>[Non-GoZ SDK Error (WIN)] Cannot read path of Quiltara app... [ErrorCode(" +
                 std::to_string(EACCES) + ")]");
     });
-    fs::remove(log);
-    fs::create_symlink(victim, log);
-    locked([&] { EXPECT_EQ(run(GOZ_INSTALLER).exitCode, 0); });
-    EXPECT_TRUE(fs::is_symlink(log));
-    EXPECT_EQ(goztest::ReadFile(victim), "kept\n");
+    for (bool hard : {false, true}) {
+        fs::remove(log);
+        hard ? fs::create_hard_link(victim, log) : fs::create_symlink(victim, log);
+        locked([&] { EXPECT_EQ(run(GOZ_INSTALLER).exitCode, 0); });
+        EXPECT_EQ(goztest::ReadFile(victim), "kept\n");
+    }
     configure("");
     install();
     EXPECT_EQ(fs::symlink_status(log).type(), fs::file_type::regular);
