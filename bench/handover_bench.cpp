@@ -283,6 +283,38 @@ void QtStartAndExit(benchmark::State& state, const Sandbox* sandbox) {
     }
 }
 
+// Messages are logged once acknowledged: gives the last ones a moment, then
+// what has arrived.
+int Settled(const std::function<int()>& arrived, int expected) {
+    int last = -1;
+    WaitFor([&] {
+        int now = arrived();
+        bool settled = now == last;
+        last = now;
+        return settled && now >= expected;
+    });
+    return last;
+}
+
+// Starts `bridges` bridges at once; how many of them did not end with -1.
+int RunTogether(const Sandbox* sandbox, int bridges) {
+    std::vector<pid_t> running;
+    for (int i = 0; i < bridges; ++i)
+        running.push_back(sandbox->start(sandbox->programs.bridge));
+    int failed = 0;
+    for (pid_t bridge : running)
+        failed += Finish(bridge) != kDelivered;
+    return failed;
+}
+
+// What a burst reports, per run.
+void CountDeliveries(benchmark::State& state, int bridges, double delivered, double failed) {
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["delivered"] = delivered / runs;
+    state.counters["lost"] = bridges - delivered / runs;
+    state.counters["failed"] = failed / runs;
+}
+
 // `bridges` bridges at once, with Quiltara not running (cold) or running
 // (warm). Delivered is what Quiltara logged: each instance's own start with
 // the marker and every message; lost is the rest.
@@ -299,34 +331,21 @@ void Burst(benchmark::State& state, const Sandbox* sandbox, bool warm) {
         }
         const int before = sandbox->count("message: ");
         state.ResumeTiming();
-        std::vector<pid_t> running;
-        for (int i = 0; i < bridges; ++i)
-            running.push_back(sandbox->start(sandbox->programs.bridge));
-        for (pid_t bridge : running)
-            failed += Finish(bridge) != kDelivered;
+        failed += RunTogether(sandbox, bridges);
         state.PauseTiming();
         // What reached Quiltara: every message since, and when cold its own start.
-        auto arrived = [&] {
-            return sandbox->count("message: ") - before + (warm ? 0 : sandbox->count("lock: held"));
-        };
-        // Messages are logged once acknowledged; give the last ones a moment.
-        int last = -1;
-        WaitFor([&] {
-            int now = arrived();
-            bool settled = now == last;
-            last = now;
-            return settled && now >= bridges;
-        });
-        delivered += arrived();
+        delivered += Settled(
+            [&] {
+                return sandbox->count("message: ") - before +
+                       (warm ? 0 : sandbox->count("lock: held"));
+            },
+            bridges);
         started += sandbox->count("argv: " + marker) + sandbox->count("commandline: " + marker);
         state.ResumeTiming();
     }
     sandbox->stopHosts();
-    const auto runs = static_cast<double>(state.iterations());
-    state.counters["delivered"] = delivered / runs;
-    state.counters["lost"] = bridges - delivered / runs;
-    state.counters["failed"] = failed / runs;
-    state.counters["started"] = started / runs;
+    CountDeliveries(state, bridges, delivered, failed);
+    state.counters["started"] = started / static_cast<double>(state.iterations());
 }
 
 // `bridges` bridges at once into a Quiltara that blocks its event loop for 3 s
@@ -346,36 +365,22 @@ void BurstBusy(benchmark::State& state, const Sandbox* sandbox) {
             break;
         }
         state.ResumeTiming();
-        std::vector<pid_t> running;
-        for (int i = 0; i < bridges; ++i)
-            running.push_back(sandbox->start(sandbox->programs.bridge));
         Clock::time_point spellOver{};
         std::thread watch([&] {
             sandbox->logged("busy: over");
             spellOver = Clock::now();
         });
-        for (pid_t bridge : running)
-            failed += Finish(bridge) != kDelivered;
+        failed += RunTogether(sandbox, bridges);
         const Clock::time_point lastExit = Clock::now();
         watch.join();
         state.PauseTiming();
-        int last = -1;
-        WaitFor([&] {
-            int now = sandbox->count("message: ");
-            bool settled = now == last;
-            last = now;
-            return settled && now >= bridges;
-        });
-        delivered += last;
+        delivered += Settled([&] { return sandbox->count("message: "); }, bridges);
         afterSpell += std::chrono::duration<double, std::milli>(lastExit - spellOver).count();
         state.ResumeTiming();
     }
     sandbox->stopHosts();
-    const auto runs = static_cast<double>(state.iterations());
-    state.counters["delivered"] = delivered / runs;
-    state.counters["lost"] = bridges - delivered / runs;
-    state.counters["failed"] = failed / runs;
-    state.counters["afterSpell_ms"] = afterSpell / runs;
+    CountDeliveries(state, bridges, delivered, failed);
+    state.counters["afterSpell_ms"] = afterSpell / static_cast<double>(state.iterations());
 }
 
 // From the moment a Quiltara that took a second to load listens until the
