@@ -50,12 +50,12 @@ std::string Account(const std::string& alias) {
             return sid;
     return alias;
 }
-// O:<account>D:<NO_ACCESS_CONTROL or (type;flags;0xmask;;;account)...>
+// O:<account>[D:(type;flags;0xmask;;;account)...]
 goz::SecurityFacts Read(const std::string& sddl) {
     goz::SecurityFacts facts;
     const size_t dacl = sddl.find("D:");
     facts.owner = Account(sddl.substr(2, dacl - 2));
-    facts.hasDacl = sddl.compare(dacl, std::string::npos, "D:NO_ACCESS_CONTROL") != 0;
+    facts.hasDacl = dacl != std::string::npos;
     for (size_t at = sddl.find('('); at != std::string::npos; at = sddl.find('(', at + 1)) {
         std::vector<std::string> fields(1);
         for (size_t i = at + 1; sddl[i] != ')'; ++i) {
@@ -98,7 +98,8 @@ TEST(StartTrust, OwnersAndAccessEntriesOnWindows) {
         {"O:SYD:(A;;0x80000;;;WD)", kUpper, Distrust::Writable},
         {"O:SYD:(A;;0x40000000;;;BU)", kFile, Distrust::Writable},
         {"O:SYD:(A;;0x10000000;;;BU)", kUpper, Distrust::Writable},
-        {"O:BAD:NO_ACCESS_CONTROL", kFile, Distrust::NullDacl},
+        // No DACL, as a NULL one: Wine makes "D:NO_ACCESS_CONTROL" an empty DACL.
+        {"O:BA", kFile, Distrust::NullDacl},
         {"O:AND:(A;;0x1200a9;;;WD)", kFile, Distrust::Owner},
         {"O:BUD:(A;;0x1f01ff;;;SY)", kUpper, Distrust::Owner},
     };
