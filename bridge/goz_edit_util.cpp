@@ -3,8 +3,8 @@
 #include "gozsupport/commandline.h"
 #include "gozsupport/paths.h"
 #include "gozsupport/process.h"
-#include "gozsupport/spawn.h"
 #include "gozsupport/syserror.h"
+#include "gozsupport/trust.h"
 #include "singleinstance/qtlocalpeer.h"
 #include "singleinstance/qtlockedfile.h"
 
@@ -123,9 +123,12 @@ bool GoZEditUtil::messageRunningHost(const goz::ProcessWatch& host,
     }
 }
 
+// Any user may write Quiltara's configuration: what it names is started only
+// when nobody else can change it. A message, which runs nothing, is not checked.
 int32_t GoZEditUtil::startHost(char* commandLine) {
     int32_t errorCode = 0;
-    if (!StartProgram(hostPath, commandLine, errorCode))
+    goz::Refusal refusal;
+    if (!goz::StartTrustedProgram(hostPath, commandLine, errorCode, refusal))
         recordFailure(errorCode);
     return exitCode;
 }

@@ -16,6 +16,10 @@ int32_t SystemErrorCodeFor(int32_t cause);
 // The code for a hand-over that reached nobody: ENOTCONN or ERROR_PIPE_NOT_CONNECTED.
 int32_t NotConnectedErrorCode();
 
+// The code for a start refused because another user could change the program:
+// EPERM or ERROR_ACCESS_DISABLED_BY_POLICY, which no failed start gives.
+int32_t StartRefusedErrorCode();
+
 // `code`, read after a failed call, as the code to record for that failure. 0 and -1 read as
 // "no failure" to callers, so a failure that left either is recorded as the generic code.
 inline int32_t FailureCode(int32_t code) {

@@ -17,3 +17,7 @@ int32_t SystemErrorCodeFor(int32_t cause) {
 int32_t NotConnectedErrorCode() {
     return ENOTCONN;
 }
+
+int32_t StartRefusedErrorCode() {
+    return EPERM;
+}

@@ -37,3 +37,7 @@ int32_t SystemErrorCodeFor(int32_t cause) {
 int32_t NotConnectedErrorCode() {
     return ERROR_PIPE_NOT_CONNECTED;
 }
+
+int32_t StartRefusedErrorCode() {
+    return ERROR_ACCESS_DISABLED_BY_POLICY;
+}

@@ -80,6 +80,36 @@ TEST_F(Bridge, FailedStartEndsWithTheSystemErrorCode) {
     }
 }
 
+// Any user may write Quiltara's configuration, so a program that another user
+// could change, or that lies below a folder of theirs, is never started (the
+// copies come from untrusted_hosts.sh). One that the user started runs
+// nothing new when messaged, and still gets its transfers.
+TEST_F(Bridge, StartsNoProgramThatAnotherUserCanChange) {
+    const fs::path untrusted = UNTRUSTED_HOSTS, byHand = untrusted / "everyone-writable";
+    ASSERT_TRUE(fs::exists(byHand)) << "made by the test bridge_untrusted_hosts";
+    std::vector<fs::path> refused;
+#if defined(_WIN32)
+    refused.push_back(R"(\\server\share\Quiltara.exe)"); // asked nothing, not even its owner
+#endif
+    for (const auto& entry : fs::directory_iterator(untrusted))
+        refused.push_back(entry.path() / (std::string("Quiltara") + kExe));
+    for (const fs::path& host : refused) {
+        configure(host.string());
+        EXPECT_EQ(bridge(), kStartRefused) << host;
+    }
+    EXPECT_EQ(hostLog(), "");
+    hosts.push_back((byHand / (std::string("Quiltara") + kExe)).string());
+    configure(hosts.back());
+    setting("QUILTARA_STANDIN_MESSAGES", "1");
+    QProcess host;
+    host.setProgram(QString::fromStdString(hosts.back()));
+    host.setProcessEnvironment(environment);
+    ASSERT_TRUE(host.startDetached());
+    ASSERT_TRUE(logged("lock: held"));
+    EXPECT_EQ(bridge(), kSuccess);
+    EXPECT_TRUE(logged("exit: messages")) << hostLog();
+}
+
 // Found, but it never listens, while a stranger on its name answers "ack":
 // after its wait the bridge has sent and started nothing, and says so. Found
 // and listening, but no "ack" comes back: a failure once the wait runs out.
@@ -119,7 +149,7 @@ TEST_F(Bridge, AnotherUsersHostDoesNotCountAsRunning) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to run a Quiltara as nobody";
     installHost(temp / "Quiltara");
-    fs::permissions(temp, fs::perms::all);
+    fs::permissions(temp, fs::perms::all | fs::perms::sticky_bit); // as /tmp
     const QStringList nobody = {"--reuid=nobody", "--regid=nogroup", "--clear-groups", GOZ_BRIDGE};
     EXPECT_EQ(run("setpriv", nobody).exitCode, kSuccess);
     ASSERT_TRUE(logged("lock: held"));

@@ -62,6 +62,7 @@ inline const int kNotConnected = 233, kSendTimedOut = 121; // ERROR_PIPE_NOT_CON
 inline const int kMissingFile = 2;                         // ERROR_FILE_NOT_FOUND
 inline const int kMissingFolder = 3, kEmptyPath = 3;       // ERROR_PATH_NOT_FOUND
 inline const int kNotAProgram = 193;                       // ERROR_BAD_EXE_FORMAT
+inline const int kStartRefused = 1260;                     // ERROR_ACCESS_DISABLED_BY_POLICY
 inline const int kBurst = 20; // bridges at once: a Wine start costs a fifth of a second
 #else
 inline const char* const kExe = "";
@@ -69,6 +70,7 @@ inline const std::string kStartedWithMarker = "argv: " + kMarker;
 inline const int kNotConnected = ENOTCONN, kSendTimedOut = ETIMEDOUT;
 inline const int kMissingFile = ENOENT, kMissingFolder = ENOENT, kEmptyPath = ENOENT;
 inline const int kNotAProgram = EACCES; // not marked executable
+inline const int kStartRefused = EPERM;
 inline const int kBurst = 60;
 #endif
 
