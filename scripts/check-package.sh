@@ -40,6 +40,10 @@ compared+=(package/BUILDINFO package/SHA256SUMS)
 
 reproducible() {
     local log=$second.log file zip
+    # ccache hands the compiler paths below its base folder as relative ones,
+    # which no file prefix map then catches: the debug info would name the
+    # clone's place as seen from each build folder.
+    [[ -z ${CCACHE_BASEDIR:-} ]] || fail "unset CCACHE_BASEDIR, and build the first build again without it"
     rm -rf "$rebuilds"
     mkdir -p "$rebuilds"
     # Another time zone and umask too; the time of day differs anyway.
@@ -107,9 +111,9 @@ signing() {
         [[ $output == "$program Version : "* ]] || fail "the signed $program.exe printed: $output"
         echo "$program.exe: signed, verified, runs under Wine ($output)"
     done
-    ln -s "$second"/package/*.zip "$keys/unzipped/"
+    ln -s "$second"/package/*.zip "$second/package/BUILDINFO" "$keys/unzipped/"
     if ! (cd "$keys/unzipped" && sha256sum -c --quiet "$second/package/SHA256SUMS"); then
-        fail "SHA256SUMS does not match the signed zip and programs"
+        fail "SHA256SUMS does not match the signed zip and programs or BUILDINFO"
     fi
     echo "both programs signed, verified, run under Wine, $((SECONDS - started)) s"
 }
