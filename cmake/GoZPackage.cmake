@@ -62,15 +62,25 @@ if(GOZ_WITH_QT AND EXISTS "${GOZ_QT_MINGW_PREFIX}/licenses")
     list(APPEND _zip_entries ${GOZ_APP_FOLDER}/licenses/Qt=${GOZ_QT_MINGW_PREFIX}/licenses)
 endif()
 
-# The zip, with SHA256SUMS beside it. Made on every build, since its entries
-# carry the commit's time, yet rewritten only when its bytes change.
+# The zip, with BUILDINFO and SHA256SUMS beside it. Made on every build, since
+# its entries carry the commit's time and BUILDINFO the commit and the
+# toolchain's versions, yet rewritten only when their bytes change.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(GOZ_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 set(GOZ_ZIP_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win64.zip)
+set(_qt_prefix -)
+if(GOZ_WITH_QT)
+    # Qt5_DIR is <prefix>/lib/cmake/Qt5.
+    cmake_path(GET Qt5_DIR PARENT_PATH _qt_prefix)
+    cmake_path(GET _qt_prefix PARENT_PATH _qt_prefix)
+    cmake_path(GET _qt_prefix PARENT_PATH _qt_prefix)
+endif()
 add_custom_target(goz_zip ALL
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/make_zip.py ${PROJECT_SOURCE_DIR}
-            ${GOZ_PACKAGE_DIR}/${GOZ_ZIP_NAME} ${_zip_entries}
+            ${PROJECT_NAME} ${PROJECT_VERSION} ${_qt_prefix} ${GOZ_PACKAGE_DIR}/${GOZ_ZIP_NAME}
+            ${_zip_entries}
     DEPENDS ${_shipped_files}
-    BYPRODUCTS ${GOZ_PACKAGE_DIR}/${GOZ_ZIP_NAME} ${GOZ_PACKAGE_DIR}/SHA256SUMS
+    BYPRODUCTS ${GOZ_PACKAGE_DIR}/${GOZ_ZIP_NAME} ${GOZ_PACKAGE_DIR}/BUILDINFO
+               ${GOZ_PACKAGE_DIR}/SHA256SUMS
     COMMENT "Packing ${GOZ_ZIP_NAME}"
     VERBATIM)

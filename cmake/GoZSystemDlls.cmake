@@ -50,7 +50,18 @@ function(goz_system_dlls_only)
     endif()
     foreach(target IN LISTS ARGN)
         target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/gozsupport/system32_dlls_win.cpp)
-        target_link_directories(${target} BEFORE PRIVATE ${CMAKE_BINARY_DIR}/delayimp)
+        # GNU ld orders the import sections (.idata$*) by the names of the
+        # files they come from: an absolute path would sort these libraries
+        # before or after the toolchain's /usr/... ones depending on where the
+        # build folder lies. A path relative to where the linker runs (Ninja:
+        # the build folder) sorts the same everywhere.
+        if(CMAKE_GENERATOR MATCHES "Ninja")
+            set(linked_in ${CMAKE_BINARY_DIR})
+        else()
+            get_target_property(linked_in ${target} BINARY_DIR)
+        endif()
+        file(RELATIVE_PATH delayimp ${linked_in} ${CMAKE_BINARY_DIR}/delayimp)
+        target_link_options(${target} BEFORE PRIVATE -L${delayimp})
         add_custom_command(TARGET ${target} POST_BUILD
             COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DPROGRAM=$<TARGET_FILE:${target}>
                     "-DALLOWED=${GOZ_STATIC_IMPORTS}" -P ${PROJECT_SOURCE_DIR}/cmake/check_imports.cmake

@@ -2,15 +2,26 @@
 # Checks of what Quiltara's packagers get, after the windows-mingw build and
 # with its Wine prefix started (start_wine). The last line sums up.
 #   check-package.sh reproducible   builds the two programs and the zip again,
-#                                   in another folder, and compares them byte for byte
+#                                   in a folder on the other side of /usr, and
+#                                   compares them byte for byte
 #   check-package.sh signing        signs that second build with a throw-away
 #                                   certificate, verifies and runs the signed programs
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 first="$root/build/windows-mingw"
-# Deeper and named otherwise than the first, so that no path can line up by chance.
-second="$root/build/rebuild/windows-mingw-second"
+# The linker orders some sections by the names of their input files, and the
+# toolchain's lie below /usr: the second build goes where its path sorts on the
+# other side of /usr from the first's, byte-wise as the linker compares. Named
+# after the clone, so that clones on one machine do not share it, and
+# otherwise than the first, so that no path can line up by chance.
+if [[ $(printf '%s\n' "$first" /usr/ | LC_ALL=C sort | head -n 1) == /usr/ ]]; then
+    rebuilds=/tmp
+else
+    rebuilds=/var/tmp
+fi
+rebuilds="$rebuilds/goz-rebuild-$(printf '%s' "$root" | sha256sum | cut -c1-12)"
+second="$rebuilds/windows-mingw-second"
 programs=(GoZBrushToQuiltara GoZInitQuiltara)
 started=$SECONDS
 
@@ -25,12 +36,16 @@ compared=(bridge/GoZBrushToQuiltara.exe installer/GoZInitQuiltara.exe)
 for program in "${programs[@]}"; do
     compared+=("shipped/$program.exe")
 done
-compared+=(package/SHA256SUMS)
+compared+=(package/BUILDINFO package/SHA256SUMS)
 
 reproducible() {
     local log=$second.log file zip
-    rm -rf "$second" "$log"
-    mkdir -p "$(dirname "$second")"
+    # ccache hands the compiler paths below its base folder as relative ones,
+    # which no file prefix map then catches: the debug info would name the
+    # clone's place as seen from each build folder.
+    [[ -z ${CCACHE_BASEDIR:-} ]] || fail "unset CCACHE_BASEDIR, and build the first build again without it"
+    rm -rf "$rebuilds"
+    mkdir -p "$rebuilds"
     # Another time zone and umask too; the time of day differs anyway.
     if ! (umask 0027 && export TZ=Pacific/Kiritimati &&
         cmake --preset windows-mingw -B "$second" -DBUILD_TESTING=OFF &&
@@ -42,9 +57,10 @@ reproducible() {
     for file in "${compared[@]}" "$zip"; do
         [[ -f $first/$file ]] || fail "the first build has no $file"
         cmp "$first/$file" "$second/$file" || fail "$file differs between the builds"
-        # Neither the clone nor any build folder, which lie below it, plain
-        # or made into a symbol name.
-        if grep -q -a -F -e "$root" -e "${root//[^a-zA-Z0-9]/_}" "$first/$file" "$second/$file"; then
+        # Neither the clone (with the first build folder) nor the second
+        # build folder, plain or made into a symbol name.
+        if grep -q -a -F -e "$root" -e "${root//[^a-zA-Z0-9]/_}" -e "$rebuilds" \
+            -e "${rebuilds//[^a-zA-Z0-9]/_}" "$first/$file" "$second/$file"; then
             fail "$file names the build folder"
         fi
     done
@@ -95,9 +111,9 @@ signing() {
         [[ $output == "$program Version : "* ]] || fail "the signed $program.exe printed: $output"
         echo "$program.exe: signed, verified, runs under Wine ($output)"
     done
-    ln -s "$second"/package/*.zip "$keys/unzipped/"
+    ln -s "$second"/package/*.zip "$second/package/BUILDINFO" "$keys/unzipped/"
     if ! (cd "$keys/unzipped" && sha256sum -c --quiet "$second/package/SHA256SUMS"); then
-        fail "SHA256SUMS does not match the signed zip and programs"
+        fail "SHA256SUMS does not match the signed zip and programs or BUILDINFO"
     fi
     echo "both programs signed, verified, run under Wine, $((SECONDS - started)) s"
 }
