@@ -3,10 +3,10 @@
 // messages it and waits for the acknowledgement. Both against a Qt program that
 // only starts and ends. Then the load: many bridges at once, with Quiltara not
 // running and running, counted at Quiltara; and how soon a bridge that waits
-// for a slow Quiltara delivers once it listens, and once a busy one reads
-// again. The Linux programs run
-// natively; when GOZ_WINDOWS_BUILD names a Windows build tree, its programs run
-// too, under Wine in its prefix.
+// for a slow Quiltara delivers once it listens, once a busy one reads again,
+// and once the next one listens after one that closed while sends waited.
+// The Linux programs run natively; when GOZ_WINDOWS_BUILD names a Windows
+// build tree, its programs run too, under Wine in its prefix.
 #include "bench/ratio.h"
 #include "devsupport/process_scratch.h"
 #include "gozsupport/paths.h"
@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -158,8 +159,14 @@ public:
         argv.push_back(nullptr);
         for (const std::string& setting : extra)
             envp.push_back(const_cast<char*>(setting.c_str()));
-        for (const std::string& setting : environment)
-            envp.push_back(const_cast<char*>(setting.c_str()));
+        for (const std::string& setting : environment) {
+            // What `extra` sets replaces the sandbox's own.
+            auto same = [&](const std::string& own) {
+                return own.compare(0, own.find('=') + 1, setting, 0, setting.find('=') + 1) == 0;
+            };
+            if (std::none_of(extra.begin(), extra.end(), same))
+                envp.push_back(const_cast<char*>(setting.c_str()));
+        }
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -383,6 +390,67 @@ void BurstBusy(benchmark::State& state, const Sandbox* sandbox) {
     state.counters["afterSpell_ms"] = afterSpell / static_cast<double>(state.iterations());
 }
 
+// `bridges` bridges at once into a Quiltara that imports each transfer for
+// 100 ms, closes 1 s into the burst and saves for 2 s more, after its peer
+// went. Delivered is what every Quiltara logged (each message, and the start
+// of one that a bridge started), duplicated what went beyond one per bridge,
+// started the Quiltaras that bridges started after it. In the runs that
+// started one, "afterEnd" is the time from the closing one's end to the exit
+// of the last bridge, which follows its "ack", and "afterListen" that from the
+// next one's listening. Qt's pipe server on Windows takes each connection
+// that keeps coming before the close gets its turn: under Wine the burst may
+// be over by then, and none is started. So the bridges may also start only
+// once it has begun to close (`late`).
+void BurstClosing(benchmark::State& state, const Sandbox* sandbox, bool late) {
+    using Clock = std::chrono::steady_clock;
+    const auto bridges = static_cast<int>(state.range(0));
+    double delivered = 0, duplicated = 0, failed = 0, started = 0, afterEnd = 0, afterListen = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        sandbox->stopHosts();
+        if (!sandbox->startHost({"QUILTARA_STANDIN_SECONDS=1", "QUILTARA_STANDIN_CLOSING_MS=2000",
+                                 "QUILTARA_STANDIN_BUSY_ON_MESSAGE_MS=100"}) ||
+            !sandbox->logged("lock: held") || (late && !sandbox->logged("exit: time"))) {
+            state.SkipWithError("Quiltara did not start");
+            break;
+        }
+        state.ResumeTiming();
+        Clock::time_point ended{}, listening{};
+        std::atomic<bool> done{false};
+        std::thread watch([&] {
+            sandbox->logged("closing: over");
+            ended = Clock::now();
+            WaitFor([&] { return sandbox->count("lock: held") == 2 || done; });
+            listening = Clock::now();
+        });
+        failed += RunTogether(sandbox, bridges);
+        const Clock::time_point lastExit = Clock::now();
+        done = true;
+        watch.join();
+        state.PauseTiming();
+        const int arrived =
+            Settled([&] { return sandbox->count("message: ") + sandbox->count("lock: held") - 1; },
+                    bridges);
+        delivered += std::min(arrived, bridges);
+        duplicated += std::max(arrived - bridges, 0);
+        if (sandbox->count("lock: held") > 1) {
+            started += sandbox->count("lock: held") - 1;
+            afterEnd += std::chrono::duration<double, std::milli>(lastExit - ended).count();
+            afterListen += std::chrono::duration<double, std::milli>(lastExit - listening).count();
+        }
+        state.ResumeTiming();
+    }
+    sandbox->stopHosts();
+    CountDeliveries(state, bridges, delivered, failed);
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["duplicated"] = duplicated / runs;
+    state.counters["started"] = started / runs;
+    if (started > 0) {
+        state.counters["afterEnd_ms"] = afterEnd / started;
+        state.counters["afterListen_ms"] = afterListen / started;
+    }
+}
+
 // From the moment a Quiltara that took a second to load listens until the
 // message of a bridge that has been waiting for it arrives, as its log shows.
 void ListenToMessage(benchmark::State& state, const Sandbox* sandbox) {
@@ -443,6 +511,15 @@ void Register(const std::string& prefix, const Sandbox* sandbox) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->Iterations(3);
+    const std::string& closing = names.emplace_back(prefix + "BurstClosing");
+    const std::string& intoClosing = names.emplace_back(prefix + "BurstIntoClosing");
+    for (bool late : {false, true})
+        benchmark::RegisterBenchmark((late ? intoClosing : closing).c_str(), BurstClosing, sandbox,
+                                     late)
+            ->Arg(prefix.empty() ? 40 : 10)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
     benchmark::RegisterBenchmark(delay.c_str(), ListenToMessage, sandbox)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()

@@ -109,14 +109,20 @@ bool GoZEditUtil::messageRunningHost(const goz::ProcessWatch& host,
             return false;
         // errno after a failed send is whatever Qt left behind; the peer knows what went wrong.
         bool busy = peer->listenerBusy();
-        if (!busy && !peer->nobodyListened()) {
+        // A Quiltara that closes drops its peer first, then saves for a while:
+        // what waited on it was closed unanswered, so not taken, and goes again.
+        bool closed = peer->closedUnanswered();
+        if (!busy && !closed && !peer->nobodyListened()) {
             recordFailure(SystemErrorCodeFor(peer->lastSendError()));
             return true;
         }
         // Nothing was delivered, so this must not read as success: a Quiltara
-        // stuck in loading, or one that never took the connection.
+        // stuck in loading, one that never took the connection, or one that
+        // kept closing it unanswered.
         if (deadline.hasExpired()) {
-            recordFailure(busy ? SystemErrorCodeFor(ETIMEDOUT) : NotConnectedErrorCode());
+            recordFailure(busy     ? SystemErrorCodeFor(ETIMEDOUT)
+                          : closed ? SystemErrorCodeFor(EPIPE)
+                                   : NotConnectedErrorCode());
             return true;
         }
         QThread::msleep(kRetryMs);

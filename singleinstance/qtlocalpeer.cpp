@@ -201,6 +201,10 @@ bool QtLocalPeer::listenerBusy() const {
     return sendError == EAGAIN || sendError == EBUSY;
 }
 
+bool QtLocalPeer::closedUnanswered() const {
+    return sendError == EPIPE;
+}
+
 bool QtLocalPeer::sendFailed(int error) {
     sendError = error;
     return false;

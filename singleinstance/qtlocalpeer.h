@@ -44,6 +44,9 @@ public:
     bool nobodyListened() const;
     // Whether it failed because the listener took no more connections for now.
     bool listenerBusy() const;
+    // Whether the listener closed the connection without an answer. It took
+    // nothing then: the library acknowledges before it hands a message on.
+    bool closedUnanswered() const;
     // Why the last sendMessage() answered false, as an errno value (0 after
     // one that delivered): ENOENT when nobody listens, ETIMEDOUT when a wait
     // ran out, EPROTO when the reply was not "ack", and so on.

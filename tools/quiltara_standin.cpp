@@ -17,6 +17,9 @@
 //   QUILTARA_STANDIN_BUSY_ON_MESSAGE_MS=M
 //                                 block it M ms after each message, as a
 //                                 Quiltara that imports the transfer does (default 0)
+//   QUILTARA_STANDIN_CLOSING_MS=M on its end, drop the peer, then run M ms more
+//                                 before ending, as a Quiltara that saves its
+//                                 scene after its window closed does (default 0)
 //   QUILTARA_STANDIN_STDOUT=off   write nothing to standard output and let go of
 //                                 it, so that whoever reads the output of the
 //                                 process that started it does not wait for it
@@ -37,6 +40,8 @@
 //   message: <text>      each message received and acknowledged
 //   exit: messages       it ended after QUILTARA_STANDIN_MESSAGES messages
 //   exit: time           it ended after QUILTARA_STANDIN_SECONDS seconds
+//   closing: over        the QUILTARA_STANDIN_CLOSING_MS after its peer went are
+//                        over; the process ends now
 // Backslashes and line breaks inside a text are written as \\, \n and \r.
 // A setting it cannot read ends it with exit code 1.
 
@@ -69,6 +74,7 @@ struct Settings {
     int startupMs = 0;
     int busyMs = 0;
     int busyOnMessageMs = 0;
+    int closingMs = 0;
     bool toStdout = true;
 };
 
@@ -103,7 +109,8 @@ bool ReadSettings(Settings& settings) {
            ReadCount("QUILTARA_STANDIN_SECONDS", settings.seconds) &&
            ReadCount("QUILTARA_STANDIN_STARTUP_MS", settings.startupMs) &&
            ReadCount("QUILTARA_STANDIN_BUSY_MS", settings.busyMs) &&
-           ReadCount("QUILTARA_STANDIN_BUSY_ON_MESSAGE_MS", settings.busyOnMessageMs);
+           ReadCount("QUILTARA_STANDIN_BUSY_ON_MESSAGE_MS", settings.busyOnMessageMs) &&
+           ReadCount("QUILTARA_STANDIN_CLOSING_MS", settings.closingMs);
 }
 
 QString OneLine(const QString& text) {
@@ -227,5 +234,13 @@ int main(int argc, char** argv) {
             app.quit();
         });
     }
-    return app.exec();
+    const int code = app.exec();
+    // Gone with the peer: the lock, and every connection still waiting, closed
+    // unanswered, while the process goes on.
+    delete peer;
+    if (settings.closingMs > 0) {
+        QThread::msleep(static_cast<unsigned long>(settings.closingMs));
+        log.write(QStringLiteral("closing"), QStringLiteral("over"));
+    }
+    return code;
 }
