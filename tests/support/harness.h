@@ -71,6 +71,9 @@ inline const int kMissingFolder = 3, kEmptyPath = 3;       // ERROR_PATH_NOT_FOU
 inline const int kNotAProgram = 193;                       // ERROR_BAD_EXE_FORMAT
 inline const int kStartRefused = 1260;                     // ERROR_ACCESS_DISABLED_BY_POLICY
 inline const int kBurst = 20; // bridges at once: a Wine start costs a fifth of a second
+// Qt's connect waits up to 5 s for a free pipe instance itself, so the wait a
+// bridge traces on a Quiltara set up slowly and busy once it listens is the first.
+inline const std::string kWaitedTrace = "send: nobody listens yet, waiting";
 #else
 inline const char* const kExe = "";
 inline const std::string kStartedWithMarker = "argv: " + kMarker;
@@ -79,6 +82,7 @@ inline const int kMissingFile = ENOENT, kMissingFolder = ENOENT, kEmptyPath = EN
 inline const int kNotAProgram = EACCES; // not marked executable
 inline const int kStartRefused = EPERM;
 inline const int kBurst = 60;
+inline const std::string kWaitedTrace = "send: busy, waiting";
 #endif
 
 // Quiltara's sandbox GoZ folder, emptied for each case, and a temporary folder
