@@ -107,8 +107,8 @@ TEST_F(Bridge, FailedStartEndsWithTheSystemErrorCode) {
 
 // Any user may write Quiltara's configuration, so a program that another user
 // could change, or that lies below a folder of theirs, is never started (the
-// copies come from untrusted_hosts.sh). One that the user started runs
-// nothing new when messaged, and still gets its transfers.
+// copies come from untrusted_hosts.sh), and the trace says so. One that the
+// user started runs nothing new when messaged, and still gets its transfers.
 TEST_F(Bridge, StartsNoProgramThatAnotherUserCanChange) {
     const fs::path untrusted = UNTRUSTED_HOSTS, byHand = untrusted / "everyone-writable";
     ASSERT_TRUE(fs::exists(byHand)) << "made by the test bridge_untrusted_hosts";
@@ -118,9 +118,12 @@ TEST_F(Bridge, StartsNoProgramThatAnotherUserCanChange) {
 #endif
     for (const auto& entry : fs::directory_iterator(untrusted))
         refused.push_back(entry.path() / (std::string("Quiltara") + kExe));
+    setting("GOZ_TRACE", "1");
     for (const fs::path& host : refused) {
         configure(host.string());
         EXPECT_EQ(bridge(), kStartRefused) << host;
+        EXPECT_NE(trace.find("\" refused, error " + std::to_string(kStartRefused) + ": \""), npos)
+            << trace;
     }
     EXPECT_EQ(hostLog(), "");
     hosts.push_back((byHand / (std::string("Quiltara") + kExe)).string());
