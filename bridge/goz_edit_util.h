@@ -1,6 +1,8 @@
 // The bridge's application object: per-run state and the steps of one hand-over.
 #pragma once
 
+#include "bridge/outcome.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
@@ -13,6 +15,8 @@ namespace goz {
 class ProcessWatch;
 }
 
+// The bridge's name, in its usage text and at the start of each trace line.
+inline constexpr char kBridgeName[] = "GoZBrushToQuiltara";
 // The application id of the single-instance peer and Quiltara's GoZApps folder name.
 inline constexpr char kHostProductName[] = "Quiltara";
 // What Quiltara receives, as a message or as its command line.
@@ -61,10 +65,15 @@ public:
     std::string hostMessage;
     // -1 while no failure has been recorded; becomes the process exit code.
     int32_t exitCode;
+    Outcome outcome = Outcome::Delivered;
     // A Qt child of this object. It only sends: the bridge never takes
     // Quiltara's single-instance lock.
     QtLocalPeer* peer;
 
 private:
-    void recordFailure(int32_t code);
+    void recordFailure(int32_t code, Outcome failure);
+    void traceWait(int error) const;
+
+    // The listener of the last connection the bridge made, for the trace.
+    uint32_t lastListener = 0;
 };

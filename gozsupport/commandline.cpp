@@ -10,6 +10,14 @@ constexpr int kVersionMinor = GOZ_VERSION_MINOR;
 constexpr int kVersionPatch = GOZ_VERSION_PATCH;
 } // namespace
 
+#define GOZ_TEXT_OF(value) #value
+#define GOZ_TEXT(value) GOZ_TEXT_OF(value)
+
+const char* ProgramInfo::version() {
+    return GOZ_TEXT(GOZ_VERSION_MAJOR) "." GOZ_TEXT(GOZ_VERSION_MINOR) "." GOZ_TEXT(
+        GOZ_VERSION_PATCH);
+}
+
 void ProgramInfo::printUsage() const {
     std::printf("USAGE:\n");
     std::printf("%10s.%s [OPTION]\n", name, extension);

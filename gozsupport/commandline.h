@@ -9,6 +9,8 @@ struct ProgramInfo {
 
     // True exactly when argc, program name included, is 2.
     static bool hasSingleArgument(int argc) { return argc == 2; }
+    // The project version, "1.0.0".
+    static const char* version();
     void printUsage() const;
     void printVersion() const;
     // Answers the one argument: usage, version or the invalid-command line.

@@ -185,6 +185,10 @@ int CompareNoCase(const char* a, const char* b) {
     return goz::CompareFolded(a, b, SIZE_MAX);
 }
 
+bool ConfigFileReadable(const char* path) {
+    return path && File(goz::platform::OpenRegularFileForReading(path)) != nullptr;
+}
+
 bool ReadConfigVariable(const char* path, const char* name, char* dest, int32_t destSize) {
     if (!path || !name || name[0] == '\0' || !dest || destSize < 1)
         return false;

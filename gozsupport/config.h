@@ -6,6 +6,9 @@
 // Three-way comparison that ignores ASCII letter case; null sorts first.
 int CompareNoCase(const char* a, const char* b);
 
+// Whether `path` is a plain file that the readers can open, as they need it.
+bool ConfigFileReadable(const char* path);
+
 bool ReadConfigVariable(const char* path, const char* name, char* dest, int32_t destSize);
 bool ReadConfigString(const char* path, const char* name, char* dest, int32_t destSize);
 bool ReadConfigBool(const char* path, const char* name, bool* out);

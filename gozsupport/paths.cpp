@@ -39,10 +39,21 @@ bool JoinPath(char (&buffer)[kPathBufferSize], std::initializer_list<const char*
 
 bool GetGoZAppPath(const char* appName, char* dest, int32_t destSize) {
     char path[kPathBufferSize] = {};
-    if (!appName || !JoinPath(path, {GoZPublicRoot, GoZPathSeparator, "GoZApps", GoZPathSeparator,
-                                     appName, GoZPathSeparator, "GoZ_Config.txt"}))
+    return GetGoZAppConfigPath(appName, path, kPathBufferSize) &&
+           ReadConfigString(path, "PATH", dest, destSize);
+}
+
+bool GetGoZAppConfigPath(const char* appName, char* dest, int32_t destSize) {
+    char path[kPathBufferSize] = {};
+    if (!appName || !dest || destSize <= 0 ||
+        !JoinPath(path, {GoZPublicRoot, GoZPathSeparator, "GoZApps", GoZPathSeparator, appName,
+                         GoZPathSeparator, "GoZ_Config.txt"}))
         return false;
-    return ReadConfigString(path, "PATH", dest, destSize);
+    size_t length = std::strlen(path);
+    if (length >= static_cast<size_t>(destSize))
+        return false;
+    std::memcpy(dest, path, length + 1);
+    return true;
 }
 
 bool GetGoZBrushPath(char* dest, int32_t destSize) {

@@ -80,7 +80,7 @@ bool FindProcessByImagePath(char* path, uint32_t& processId, bool& privilegeTrie
 }
 
 void* goz::FindOpenProcessByImagePath(char* path, uint32_t& processId, bool& privilegeTried,
-                                      bool ownOnly) {
+                                      bool ownOnly, uint32_t* passedOver) {
     processId = 0;
     if (!path || path[0] == '\0')
         return nullptr;
@@ -97,7 +97,11 @@ void* goz::FindOpenProcessByImagePath(char* path, uint32_t& processId, bool& pri
         goz::platform::ProcessHandle process = OpenForQuery(ids[i], privilegeTried);
         if (!process)
             continue;
-        if ((!ownOnly || platform::IsOwnProcess(process)) && RunsImage(process, path)) {
+        if (ownOnly && !platform::IsOwnProcess(process)) {
+            // Only for the trace: whose Quiltara it was that did not count.
+            if (passedOver && RunsImage(process, path))
+                *passedOver = ids[i];
+        } else if (RunsImage(process, path)) {
             processId = ids[i];
             return process;
         }

@@ -28,10 +28,11 @@ bool ImageNameMatches(const char* path, const char* imageName);
 
 // The search itself. With `ownOnly`, processes of other users (POSIX) or
 // logon sessions (Windows) are passed over: their single-instance socket
-// cannot be reached from here. The process found is left open and returned;
-// null when none matched.
+// cannot be reached from here; `passedOver`, when given, receives the id of
+// the last such one that runs the image, where the system lets it be read.
+// The process found is left open and returned; null when none matched.
 void* FindOpenProcessByImagePath(char* path, uint32_t& processId, bool& debugPrivilegeTried,
-                                 bool ownOnly);
+                                 bool ownOnly, uint32_t* passedOver = nullptr);
 
 // Whether an opened process runs from an image that `path` (slashes unified) matches.
 bool RunsImage(void* process, const char* path);
@@ -47,16 +48,19 @@ public:
     ProcessWatch& operator=(const ProcessWatch&) = delete;
 
     // Takes over an opened process, letting go of the one held before.
-    void reset(void* opened = nullptr);
+    void reset(void* opened = nullptr, uint32_t processId = 0);
     bool hasEnded() const;
+    uint32_t id() const { return processId; }
 
 private:
     void* process = nullptr;
+    uint32_t processId = 0;
 };
 
 // The bridge's search: only a process of this user or logon session counts,
-// and the one found stays held in `found`.
-bool FindOwnProcessByImagePath(char* path, ProcessWatch& found, bool& debugPrivilegeTried);
+// and the one found stays held in `found`. `passedOver` as above.
+bool FindOwnProcessByImagePath(char* path, ProcessWatch& found, bool& debugPrivilegeTried,
+                               uint32_t* passedOver = nullptr);
 
 // Whether process `id` runs as this user, in this logon session, from an
 // image that `path` (slashes unified) matches as in the search.

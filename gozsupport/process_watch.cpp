@@ -4,19 +4,22 @@
 
 namespace goz {
 
-void ProcessWatch::reset(void* opened) {
+void ProcessWatch::reset(void* opened, uint32_t openedId) {
     if (process)
         platform::CloseProcess(process);
     process = opened;
+    processId = opened ? openedId : 0;
 }
 
 bool ProcessWatch::hasEnded() const {
     return !process || platform::ProcessHasEnded(process);
 }
 
-bool FindOwnProcessByImagePath(char* path, ProcessWatch& found, bool& debugPrivilegeTried) {
+bool FindOwnProcessByImagePath(char* path, ProcessWatch& found, bool& debugPrivilegeTried,
+                               uint32_t* passedOver) {
     uint32_t id = 0;
-    found.reset(FindOpenProcessByImagePath(path, id, debugPrivilegeTried, true));
+    void* process = FindOpenProcessByImagePath(path, id, debugPrivilegeTried, true, passedOver);
+    found.reset(process, id);
     return id != 0;
 }
 

@@ -4,7 +4,8 @@
 
 namespace goz::platform {
 
-bool CreateDetachedProcess(const char* path, char* commandLine, int32_t& errorCode) {
+bool CreateDetachedProcess(const char* path, char* commandLine, int32_t& errorCode,
+                           uint32_t& processId) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -13,6 +14,7 @@ bool CreateDetachedProcess(const char* path, char* commandLine, int32_t& errorCo
         errorCode = static_cast<int32_t>(GetLastError());
         return false;
     }
+    processId = process.dwProcessId;
     // The handles are not needed: nothing waits for the new process.
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

@@ -158,11 +158,11 @@ std::string WithoutLongPrefix(const std::string& path) {
     return path;
 }
 
-bool StartTrustedProgram(const char* path, char* commandLine, int32_t& errorCode,
-                         Refusal& refusal) {
+bool StartTrustedProgram(const char* path, char* commandLine, int32_t& errorCode, Refusal& refusal,
+                         uint32_t* processId) {
     refusal = Refusal{};
     if (!path || !commandLine)
-        return StartProgram(path, commandLine, errorCode);
+        return StartProgram(path, commandLine, errorCode, processId);
     // Even to look up its owner would log on to whatever server it names.
     if (platform::PathsNameServers && IsSeparator(path[0], platform::PathSeparators) &&
         IsSeparator(path[1], platform::PathSeparators))
@@ -189,7 +189,7 @@ bool StartTrustedProgram(const char* path, char* commandLine, int32_t& errorCode
         return false;
     }
     refusal.object.clear();
-    return StartProgram(resolved.c_str(), commandLine, errorCode);
+    return StartProgram(resolved.c_str(), commandLine, errorCode, processId);
 }
 
 } // namespace goz

@@ -77,6 +77,8 @@ struct Refusal {
 // ends in false with the platform's refusal code (ERROR_ACCESS_DISABLED_BY_POLICY,
 // EPERM) in errorCode and the reason in `refusal`; a path that cannot be
 // resolved, with the system's error code for that.
-bool StartTrustedProgram(const char* path, char* commandLine, int32_t& errorCode, Refusal& refusal);
+// `processId`, when given, receives the started process's id.
+bool StartTrustedProgram(const char* path, char* commandLine, int32_t& errorCode, Refusal& refusal,
+                         uint32_t* processId = nullptr);
 
 } // namespace goz

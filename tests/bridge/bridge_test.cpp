@@ -5,6 +5,7 @@
 #include "gozsupport/syserror.h"
 #include "tests/support/harness.h"
 
+#include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
@@ -20,6 +21,7 @@
 #endif
 
 using Bridge = GoZFolder;
+constexpr auto npos = std::string::npos;
 
 #if !defined(_WIN32)
 // Eight bits of exit status: -1 and 32767 share their low byte, and no failure
@@ -32,12 +34,27 @@ TEST(BridgeExitStatus, KeepsSuccessAndTheMissingPathApartInEightBits) {
 #endif
 
 // Its single-instance peer exists from the start, even when an option ends it.
+// Only GOZ_TRACE=1 asks for the trace, which names the file read and what it
+// lacked, and ends with the outcome.
 TEST_F(Bridge, WithoutAReadablePathEndsWith32767AndStartsNothing) {
     EXPECT_EQ(run(GOZ_BRIDGE, {"--help"}).exitCode, 0);
     EXPECT_TRUE(fs::exists(lockFile()));
+    setting("GOZ_TRACE", "yes");
+#if defined(_WIN32)
+    // The debugger channel is always written: Wine shows it on the test's
+    // standard error, where bridge_test_debugstr looks for it.
+    setting("WINEDEBUG", "+debugstr");
+#endif
     EXPECT_EQ(bridge(), kNoPath);
+    EXPECT_EQ(trace, "");
+    setting("GOZ_TRACE", "1");
+    EXPECT_EQ(bridge(), kNoPath);
+    EXPECT_NE(trace.find("config \"" + config.string() + "\": missing"), npos) << trace;
     goztest::WriteFile(config, "NOTPATH = x\n");
     EXPECT_EQ(bridge(), kNoPath);
+    EXPECT_NE(trace.find("\": no PATH line"), npos) << trace;
+    EXPECT_NE(trace.find("exit code " + std::to_string(kNoPath)), npos) << trace;
+    EXPECT_NE(trace.find(": Quiltara's GoZ_Config.txt or its PATH is missing"), npos) << trace;
 }
 
 // What a crash, another tool or a hostile user may leave in place of the
@@ -68,7 +85,9 @@ TEST(StartProgram, RefusesAMissingPathOrCommandLine) {
     EXPECT_FALSE(StartProgram(GOZ_INSTALLER, nullptr, code));
 }
 
+// The trace names the program that did not start, its path as started.
 TEST_F(Bridge, FailedStartEndsWithTheSystemErrorCode) {
+    setting("GOZ_TRACE", "1");
     const fs::path text = temp / (std::string("Quiltara") + kExe);
     goztest::WriteFile(text, "not a program\n");
     const std::pair<fs::path, int> cases[] = {{"", kEmptyPath},
@@ -78,13 +97,18 @@ TEST_F(Bridge, FailedStartEndsWithTheSystemErrorCode) {
     for (const auto& [path, code] : cases) {
         configure(path.string());
         EXPECT_EQ(bridge(), code) << path;
+        std::string started = path.string();
+        std::replace(started.begin(), started.end(), '\\', '/');
+        EXPECT_NE(trace.find("start: \"" + started + "\" failed, error " + std::to_string(code)),
+                  npos)
+            << trace;
     }
 }
 
 // Any user may write Quiltara's configuration, so a program that another user
 // could change, or that lies below a folder of theirs, is never started (the
-// copies come from untrusted_hosts.sh). One that the user started runs
-// nothing new when messaged, and still gets its transfers.
+// copies come from untrusted_hosts.sh), and the trace says so. One that the
+// user started runs nothing new when messaged, and still gets its transfers.
 TEST_F(Bridge, StartsNoProgramThatAnotherUserCanChange) {
     const fs::path untrusted = UNTRUSTED_HOSTS, byHand = untrusted / "everyone-writable";
     ASSERT_TRUE(fs::exists(byHand)) << "made by the test bridge_untrusted_hosts";
@@ -94,9 +118,12 @@ TEST_F(Bridge, StartsNoProgramThatAnotherUserCanChange) {
 #endif
     for (const auto& entry : fs::directory_iterator(untrusted))
         refused.push_back(entry.path() / (std::string("Quiltara") + kExe));
+    setting("GOZ_TRACE", "1");
     for (const fs::path& host : refused) {
         configure(host.string());
         EXPECT_EQ(bridge(), kStartRefused) << host;
+        EXPECT_NE(trace.find("\" refused, error " + std::to_string(kStartRefused) + ": \""), npos)
+            << trace;
     }
     EXPECT_EQ(hostLog(), "");
     hosts.push_back((byHand / (std::string("Quiltara") + kExe)).string());
@@ -112,10 +139,15 @@ TEST_F(Bridge, StartsNoProgramThatAnotherUserCanChange) {
 }
 
 // Found, but it never listens, while a stranger on its name answers "ack":
-// after its wait the bridge has sent and started nothing, and says so. Found
-// and listening, but no "ack" comes back: a failure once the wait runs out.
+// after its wait the bridge has sent and started nothing, and says so, and
+// its trace names the stranger it refused. Found and listening, but no "ack"
+// comes back: a failure once the wait runs out.
 TEST_F(Bridge, HostThatNeverListensOrAnswersGetsNothing) {
     installHost(temp / "Quiltara");
+    setting("GOZ_TRACE", "1");
+    const std::string stranger = "send: listener process " +
+                                 std::to_string(QCoreApplication::applicationPid()) +
+                                 " is not Quiltara, refused";
     for (const auto& [mode, lock, code] : {std::tuple{"nolock", "skipped", kNotConnected},
                                            std::tuple{"silent", "held", kSendTimedOut}}) {
         stopHosts();
@@ -124,18 +156,19 @@ TEST_F(Bridge, HostThatNeverListensOrAnswersGetsNothing) {
         EXPECT_EQ(bridge(), kSuccess);
         ASSERT_TRUE(logged(std::string("lock: ") + lock));
         auto ended = std::async(std::launch::async, [&] { return bridge(); });
-        QLocalServer stranger; // a dot for each connection, then what came over it
+        QLocalServer other; // a dot for each connection, then what came over it
         QByteArray met;
-        while (lock[0] == 's' && (stranger.isListening() || stranger.listen(socketPath())) &&
+        while (lock[0] == 's' && (other.isListening() || other.listen(socketPath())) &&
                ended.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-            if (stranger.waitForNewConnection(100)) {
-                std::unique_ptr<QLocalSocket> socket(stranger.nextPendingConnection());
+            if (other.waitForNewConnection(100)) {
+                std::unique_ptr<QLocalSocket> socket(other.nextPendingConnection());
                 socket->write("ack");
                 socket->waitForReadyRead(1000);
                 met += "." + socket->readAll();
             }
         }
         EXPECT_EQ(ended.get(), code) << mode;
+        EXPECT_NE(trace.find(lock[0] == 's' ? stranger : "send: no answer in time"), npos) << trace;
         EXPECT_EQ(met.isEmpty(), lock[0] == 'h') << "the bridge met no stranger";
         EXPECT_EQ(met, QByteArray(met.size(), '.')) << "the stranger got a message";
         EXPECT_EQ(hostLog(), kStartedWithMarker + "\nlock: " + lock + "\n");
@@ -154,15 +187,18 @@ TEST_F(Bridge, AnotherUsersHostDoesNotCountAsRunning) {
     const QStringList nobody = {"--reuid=nobody", "--regid=nogroup", "--clear-groups", GOZ_BRIDGE};
     EXPECT_EQ(run("setpriv", nobody).exitCode, kSuccess);
     ASSERT_TRUE(logged("lock: held"));
+    setting("GOZ_TRACE", "1");
     EXPECT_EQ(bridge(), kSuccess);
     EXPECT_TRUE(goztest::WaitFor([&] { return logCount("lock: held") == 2; })) << hostLog();
+    EXPECT_NE(trace.find(" of another user or session passed over"), npos) << trace;
 }
 #endif
 
 // A killed Quiltara leaves its lock file, and on POSIX its socket file; the
 // next one must take over both. Extra arguments are no option: the bridge goes
-// on, and Quiltara gets the marker alone. In a double-byte code page
-// Quiltara's folder holds 0x5C as a second byte (ソ is 83 5C in 932).
+// on, and Quiltara gets the marker alone; its trace names the Quiltara it
+// started as the one the next bridge finds and reaches. In a double-byte code
+// page Quiltara's folder holds 0x5C as a second byte (ソ is 83 5C in 932).
 TEST_F(Bridge, StartsTheHostThenMessagesTheRunningOne) {
     installHost(temp / (goztest::DoubleByteCodePage() ? fs::u8path("ソフト") : "") / "Quiltara");
     setting("QUILTARA_STANDIN_MESSAGES", "1");
@@ -170,10 +206,15 @@ TEST_F(Bridge, StartsTheHostThenMessagesTheRunningOne) {
     ASSERT_TRUE(logged("lock: held"));
     stopHosts();
     fs::remove(temp / "host.log");
+    setting("GOZ_TRACE", "1");
     EXPECT_EQ(bridge({"--help", "-v"}), kSuccess);
     EXPECT_LT(took, 5.0); // back at once, while the host goes on running
+    const size_t id = trace.find("\", process ") + 11;
+    const std::string host = "process " + trace.substr(id, trace.find_first_of("\r\n", id) - id);
     ASSERT_TRUE(logged("lock: held"));
     EXPECT_EQ(bridge(), kSuccess);
+    for (const std::string& step : {"search: " + host + " of", "send: connected to " + host})
+        EXPECT_NE(trace.find(step), npos) << trace;
     ASSERT_TRUE(logged("exit: messages"));
     EXPECT_EQ(hostLog(),
               kStartedWithMarker + "\nlock: held\nmessage: " + kMarker + "\nexit: messages\n");
@@ -187,6 +228,8 @@ TEST_F(Bridge, StartsTheHostThenMessagesTheRunningOne) {
 // forwarded ones too): a bridge that took Quiltara's lock or gave up on one
 // that closed unanswered loses some; one Quiltara starts in each round, the
 // second only once the first has ended. The kill may take the one it acknowledged.
+// The traces say that bridges waited on the busy Quiltara and went again after
+// the closing one.
 TEST_F(Bridge, SendsThatComeTogetherEachReachAHostOnce) {
     installHost(temp / "Quiltara");
     auto delivered = [&] { return logCount("lock: held") + logCount("message: " + kMarker); };
@@ -195,15 +238,23 @@ TEST_F(Bridge, SendsThatComeTogetherEachReachAHostOnce) {
                                "MESSAGES=" + QString::number(kBurst - 1 + kBurst / 2)};
     for (const QString& pair : first + QStringList("BUSY_ON_MESSAGE_MS=50"))
         setting("QUILTARA_STANDIN_" + pair.section('=', 0, 0), pair.section('=', 1));
+    setting("GOZ_TRACE", "1");
     for (int round = 1; round <= 3; ++round) {
-        auto codes =
-            std::async(std::launch::async, goztest::RunTogether, GOZ_BRIDGE, kBurst, environment);
+        auto runs = std::async(std::launch::async, goztest::RunTogether, GOZ_BRIDGE, kBurst,
+                               environment, temp / "trace");
         uint32_t id = 0;
         if (round == 3 && goztest::WaitFor([&] { return delivered() >= 2 * kBurst + 10; }) &&
             FindProcessByImagePath(hosts[0].data(), id))
             goztest::KillProcess(id);
-        std::vector<int32_t> exits = codes.get();
-        EXPECT_EQ(std::count(exits.begin(), exits.end(), kSuccess), kBurst) << round;
+        const std::vector<goztest::RunResult> results = runs.get();
+        auto saying = [&](const std::string& words) {
+            return std::count_if(results.begin(), results.end(), [&](const auto& run) {
+                return run.exitCode == kSuccess && run.errors.find(words) != npos;
+            });
+        };
+        EXPECT_EQ(saying("\nGoZBrushToQuiltara: exit code "), kBurst) << round;
+        EXPECT_TRUE(round != 1 || saying(kWaitedTrace) > 0) << "none said it waited";
+        EXPECT_TRUE(round != 2 || saying(" unanswered, ") > 0) << "none went again";
         const int least = round * kBurst - (round == 3); // the kill may take one
         EXPECT_TRUE(goztest::WaitFor([&] { return delivered() >= least; })) << hostLog();
         EXPECT_LE(delivered(), round * kBurst) << hostLog();

@@ -62,8 +62,8 @@ bool IsOwnProcess(ProcessHandle process) {
 // Rows in order, on one once-only flag: the first match in list order wins,
 // an image shorter than the compared part never matches, case, slashes and
 // the drive letter do not count, and the privilege is tried once per flag.
-// The bridge's search passes over another user's process and keeps the one
-// found open.
+// The bridge's search passes over another user's process, naming it, and
+// keeps the one found open.
 TEST(ProcessLookup, MatchesTheTailAndTriesThePrivilegeOncePerFlag) {
     const struct {
         const char* path;
@@ -80,8 +80,10 @@ TEST(ProcessLookup, MatchesTheTailAndTriesThePrivilegeOncePerFlag) {
     bool tried = false;
     for (const auto& row : rows) {
         std::string path = row.path;
-        uint32_t id = 12345;
-        void* held = goz::FindOpenProcessByImagePath(path.data(), id, tried, row.ownOnly);
+        uint32_t id = 12345, passedOver = 0;
+        void* held =
+            goz::FindOpenProcessByImagePath(path.data(), id, tried, row.ownOnly, &passedOver);
+        EXPECT_EQ(passedOver, row.ownOnly ? 3U : 0U) << "another user's, for the trace";
         EXPECT_EQ(held, row.id != 0 ? &processes[row.id - 1] : nullptr) << row.path;
         EXPECT_EQ(id, row.id) << row.path;
         EXPECT_EQ(path.find('\\'), std::string::npos) << "rewritten in place";

@@ -38,9 +38,12 @@ bool WaitFor(const std::function<bool()>& condition, int ms) {
 namespace {
 
 void Start(QProcess& process, const std::string& program, const QStringList& arguments,
-           const QProcessEnvironment& environment) {
+           const QProcessEnvironment& environment, const fs::path& errors) {
     process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessChannelMode(errors.empty() ? QProcess::ForwardedErrorChannel
+                                                 : QProcess::SeparateChannels);
+    if (!errors.empty())
+        process.setStandardErrorFile(QString::fromStdWString(errors.wstring()));
     process.start(QString::fromStdString(program), arguments,
                   QIODevice::ReadWrite | QIODevice::Text);
     process.closeWriteChannel();
@@ -55,22 +58,27 @@ int32_t Finish(QProcess& process) {
 } // namespace
 
 RunResult RunProgram(const std::string& program, const QStringList& arguments,
-                     const QProcessEnvironment& environment) {
+                     const QProcessEnvironment& environment, const fs::path& errors) {
     QProcess process;
-    Start(process, program, arguments, environment);
+    Start(process, program, arguments, environment, errors);
     int32_t code = Finish(process);
-    return {code, process.readAllStandardOutput().toStdString()};
+    return {code, process.readAllStandardOutput().toStdString(), ReadFile(errors)};
 }
 
-std::vector<int32_t> RunTogether(const std::string& program, int count,
-                                 const QProcessEnvironment& environment) {
+std::vector<RunResult> RunTogether(const std::string& program, int count,
+                                   const QProcessEnvironment& environment, const fs::path& errors) {
     std::vector<std::unique_ptr<QProcess>> processes;
+    auto file = [&](int i) {
+        fs::path path = errors;
+        return errors.empty() ? path : path += std::to_string(i);
+    };
     for (int i = 0; i < count; ++i)
-        Start(*processes.emplace_back(std::make_unique<QProcess>()), program, {}, environment);
-    std::vector<int32_t> codes;
+        Start(*processes.emplace_back(std::make_unique<QProcess>()), program, {}, environment,
+              file(i));
+    std::vector<RunResult> results;
     for (auto& process : processes)
-        codes.push_back(Finish(*process));
-    return codes;
+        results.push_back({Finish(*process), "", ReadFile(file(static_cast<int>(results.size())))});
+    return results;
 }
 
 void KillProcess(uint32_t id) {
@@ -139,6 +147,10 @@ int GoZFolder::bridge(const QStringList& arguments) {
     goztest::RunResult result = run(GOZ_BRIDGE, arguments);
     took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(result.output, "");
+    trace = result.errors;
+#if !defined(_WIN32)
+    EXPECT_TRUE(environment.value("GOZ_TRACE") == "1" || trace.empty()) << trace;
+#endif
     return result.exitCode;
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -32,14 +33,20 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 30000);
 struct RunResult {
     int32_t exitCode;   // all 32 bits on Windows, 8 on POSIX; -2000 for a crash
     std::string output; // standard output, line ends as "\n"
+    std::string errors; // standard error, when it went to a file
 };
 // Runs `program` to its own end; what it leaves running is not waited for.
+// Its standard error goes to `errors` when given, a file that what it starts
+// may go on writing to; otherwise to the test's.
 RunResult
 RunProgram(const std::string& program, const QStringList& arguments = {},
-           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
-// Starts `count` copies of `program` at once, then waits for each; their exit codes.
-std::vector<int32_t> RunTogether(const std::string& program, int count,
-                                 const QProcessEnvironment& environment);
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+           const fs::path& errors = {});
+// Starts `count` copies of `program` at once, then waits for each; copy i
+// writes its standard error to `errors` with i appended, when given.
+std::vector<RunResult> RunTogether(const std::string& program, int count,
+                                   const QProcessEnvironment& environment,
+                                   const fs::path& errors = {});
 void KillProcess(uint32_t id);
 // Whether the narrow code page is a double-byte one, as under Wine with ja_JP (932).
 inline bool DoubleByteCodePage() {
@@ -64,6 +71,9 @@ inline const int kMissingFolder = 3, kEmptyPath = 3;       // ERROR_PATH_NOT_FOU
 inline const int kNotAProgram = 193;                       // ERROR_BAD_EXE_FORMAT
 inline const int kStartRefused = 1260;                     // ERROR_ACCESS_DISABLED_BY_POLICY
 inline const int kBurst = 20; // bridges at once: a Wine start costs a fifth of a second
+// Qt's connect waits up to 5 s for a free pipe instance itself, so the wait a
+// bridge traces on a Quiltara set up slowly and busy once it listens is the first.
+inline const std::string kWaitedTrace = "send: nobody listens yet, waiting";
 #else
 inline const char* const kExe = "";
 inline const std::string kStartedWithMarker = "argv: " + kMarker;
@@ -72,6 +82,7 @@ inline const int kMissingFile = ENOENT, kMissingFolder = ENOENT, kEmptyPath = EN
 inline const int kNotAProgram = EACCES; // not marked executable
 inline const int kStartRefused = EPERM;
 inline const int kBurst = 60;
+inline const std::string kWaitedTrace = "send: busy, waiting";
 #endif
 
 // Quiltara's sandbox GoZ folder, emptied for each case, and a temporary folder
@@ -83,7 +94,9 @@ protected:
 
     void setting(const QString& name, const QString& value) { environment.insert(name, value); }
     goztest::RunResult run(const std::string& program, const QStringList& arguments = {}) const {
-        return goztest::RunProgram(program, arguments, environment);
+        auto result = goztest::RunProgram(program, arguments, environment, temp / "stderr.txt");
+        std::cerr << result.errors; // where it went before
+        return result;
     }
     void configure(const std::string& path) const {
         goztest::WriteFile(config, "PATH = \"" + path + "\"\n");
@@ -96,7 +109,9 @@ protected:
     bool logged(const std::string& line) const {
         return goztest::WaitFor([&] { return hostLog().find(line + "\n") != std::string::npos; });
     }
-    // The bridge, which prints nothing without an option; `took` is how long it ran.
+    // The bridge, which prints nothing without an option, and on Linux nothing
+    // on standard error without GOZ_TRACE=1; `took` is how long it ran, `trace`
+    // its standard error.
     int bridge(const QStringList& arguments = {});
     fs::path lockFile() const;  // the peer's for "Quiltara"
     QString socketPath() const; // where the peer for "Quiltara" listens
@@ -108,4 +123,5 @@ protected:
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     std::vector<std::string> hosts;
     double took = 0;
+    std::string trace;
 };
