@@ -19,10 +19,11 @@ for preset in linux linux-asan windows-mingw; do
     fi
     repeat=()
     if [[ $preset == windows-mingw ]]; then
-        # A bridge of the burst into a closing Quiltara has once, under Wine
-        # and a loaded machine, ended without delivering; the case prints
-        # its trace when it does. Until that is found, a failed test gets one
-        # more run here, and its first failure still shows in the output.
+        # Under Wine and load, bridges of the burst into a closing Quiltara
+        # have ended without delivering: a wait on a pipe closed unanswered
+        # read as a timeout (mended), and once a bridge that never ran (the
+        # harness now says so and starts it again). While that is watched, a
+        # failed test gets one more run; its first failure still shows.
         repeat=(--repeat until-pass:2)
     fi
     if ctest --preset "$preset" "${repeat[@]}"; then

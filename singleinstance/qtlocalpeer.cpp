@@ -61,10 +61,15 @@ int ConnectFailure(const QLocalSocket& socket) {
     return socket.error() == QLocalSocket::ConnectionError ? EBUSY : ErrnoFor(socket.error());
 }
 
-// A wait on a connected socket that failed: the other side left, or it did not
-// answer in time. Qt names these differently per platform, the state does not.
-int WaitFailure(const QLocalSocket& socket) {
-    return socket.state() == QLocalSocket::ConnectedState ? ETIMEDOUT : EPIPE;
+// A wait on a connected socket that failed: it did not answer in time, or the
+// other side left. Qt names these differently per platform; under Wine a wait
+// on a pipe that its server closed may end early while the socket still
+// reads as connected, which is no timeout either.
+int WaitFailure(const QLocalSocket& socket, const QDeadlineTimer& wait) {
+    return socket.state() == QLocalSocket::ConnectedState &&
+                   socket.error() != QLocalSocket::PeerClosedError && wait.hasExpired()
+               ? ETIMEDOUT
+               : EPIPE;
 }
 
 } // namespace
@@ -171,19 +176,17 @@ bool QtLocalPeer::sendToListener(const QString& message, const QDeadlineTimer& d
 // that closes without it. Each wait takes up to `timeout`, none beyond `bound`.
 bool QtLocalPeer::sendOver(QLocalSocket& socket, const QString& message, int timeout,
                            const QDeadlineTimer& bound) {
-    auto wait = [&](const QDeadlineTimer& step) {
-        return static_cast<int>(std::min(step, bound).remainingTime());
-    };
     QByteArray bytes = message.toUtf8();
     QDataStream stream(&socket);
     stream.writeBytes(bytes.constData(), static_cast<uint>(bytes.size()));
-    if (!socket.waitForBytesWritten(wait(QDeadlineTimer(timeout))))
-        return sendFailed(WaitFailure(socket));
+    const QDeadlineTimer written = std::min(QDeadlineTimer(timeout), bound);
+    if (!socket.waitForBytesWritten(static_cast<int>(written.remainingTime())))
+        return sendFailed(WaitFailure(socket, written));
     // The acknowledgement may come in pieces; all of it within one timeout.
-    QDeadlineTimer answered(timeout);
+    const QDeadlineTimer answered = std::min(QDeadlineTimer(timeout), bound);
     do {
-        if (!socket.waitForReadyRead(wait(answered)))
-            return sendFailed(WaitFailure(socket));
+        if (!socket.waitForReadyRead(static_cast<int>(answered.remainingTime())))
+            return sendFailed(WaitFailure(socket, answered));
     } while (socket.bytesAvailable() < kAckSize);
     if (socket.read(kAckSize) != kAck)
         return sendFailed(EPROTO);

@@ -241,7 +241,7 @@ TEST_F(Bridge, SendsThatComeTogetherEachReachAHostOnce) {
     setting("GOZ_TRACE", "1");
     for (int round = 1; round <= 3; ++round) {
         auto runs = std::async(std::launch::async, goztest::RunTogether, GOZ_BRIDGE, kBurst,
-                               environment, temp / "trace");
+                               environment, temp / ("trace" + std::to_string(round)));
         uint32_t id = 0;
         if (round == 3 && goztest::WaitFor([&] { return delivered() >= 2 * kBurst + 10; }) &&
             FindProcessByImagePath(hosts[0].data(), id))

@@ -8,6 +8,7 @@
 #include <QtCore/qtestsupport_core.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -72,9 +73,18 @@ std::vector<RunResult> RunTogether(const std::string& program, int count,
         fs::path path = errors;
         return errors.empty() ? path : path += std::to_string(i);
     };
-    for (int i = 0; i < count; ++i)
-        Start(*processes.emplace_back(std::make_unique<QProcess>()), program, {}, environment,
-              file(i));
+    // Under Wine and load a start of the test's own may fail now and then;
+    // that is no outcome of the program's.
+    for (int i = 0; i < count; ++i) {
+        QProcess& process = *processes.emplace_back(std::make_unique<QProcess>());
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            Start(process, program, {}, environment, file(i));
+            if (process.waitForStarted())
+                break;
+            std::fprintf(stderr, "not started, tried again: %s\n",
+                         qPrintable(process.errorString()));
+        }
+    }
     std::vector<RunResult> results;
     for (auto& process : processes)
         results.push_back({Finish(*process), "", ReadFile(file(static_cast<int>(results.size())))});
