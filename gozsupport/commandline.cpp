@@ -4,12 +4,6 @@
 #include <cstring>
 
 // The project version, handed in by the build so that it is written only there.
-namespace {
-constexpr int kVersionMajor = GOZ_VERSION_MAJOR;
-constexpr int kVersionMinor = GOZ_VERSION_MINOR;
-constexpr int kVersionPatch = GOZ_VERSION_PATCH;
-} // namespace
-
 #define GOZ_TEXT_OF(value) #value
 #define GOZ_TEXT(value) GOZ_TEXT_OF(value)
 
@@ -29,7 +23,7 @@ void ProgramInfo::printUsage() const {
 }
 
 void ProgramInfo::printVersion() const {
-    std::printf("%s Version : %d.%d.%d\n", name, kVersionMajor, kVersionMinor, kVersionPatch);
+    std::printf("%s Version : %s\n", name, version());
 }
 
 void ProgramInfo::runOption(const char* argument) const {
